@@ -1,0 +1,38 @@
+#include "platform/Thread.h"
+
+#include "platform/MainThread.h"
+
+namespace plat {
+
+TThread::~TThread() {
+    if (thread_.joinable()) {
+        Terminate();
+        WaitFor();
+        thread_.join();
+    }
+}
+
+void TThread::Start() { thread_ = std::thread([this] { Run(); }); }
+
+void TThread::Run() {
+    try {
+        Execute();
+    } catch (...) {
+        // An exception leaving a worker ends only that worker, as the framework does.
+    }
+    finished_.store(true);
+    done_.Set();
+}
+
+void TThread::WaitFor() {
+    if (!thread_.joinable()) return;
+    if (MainThread::IsMainThread()) {
+        MainThread::ProcessUntil([this] { return done_.IsSet(); });
+    } else {
+        done_.Wait();
+    }
+}
+
+void TThread::Synchronize(const std::function<void()>& fn) { MainThread::RunSync(fn); }
+
+} // namespace plat
