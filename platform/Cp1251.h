@@ -1,0 +1,25 @@
+// Code page 1251 at the file boundaries: language modules, signals.ini texts and the HTML
+// protocol are 8-bit Cyrillic, everything inside the programs is UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace plat {
+
+// Every byte maps to one character. Byte 0x98, which the code page leaves undefined, maps to
+// U+0098 so that any 8-bit text survives a round trip.
+std::string Cp1251ToUtf8(std::string_view cp1251);
+
+// Characters the code page lacks (Greek Δ and δ among them) and broken UTF-8 sequences become '?'.
+std::string Utf8ToCp1251(std::string_view utf8);
+
+// The code-page byte of one character, or -1 when the code page lacks it.
+int UnicodeToCp1251(char32_t ch);
+char32_t Cp1251ToUnicode(unsigned char byte);
+
+// Upper case by the code page's rules: Latin and Cyrillic letters of the code page change,
+// everything else is kept as it is. Input and result are UTF-8.
+std::string AnsiUpperCase(std::string_view utf8);
+
+} // namespace plat

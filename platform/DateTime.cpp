@@ -1,0 +1,477 @@
+#include "platform/DateTime.h"
+#include "platform/Formats.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <ctime>
+
+namespace plat {
+
+namespace {
+
+// 1899-12-30 counted from 1970-01-01.
+constexpr long long kEpochShift = -25569;
+// 0001-01-01 and 9999-12-31 as day numbers.
+constexpr long long kMinDay = -693593;
+constexpr long long kMaxDay = 2958465;
+
+constexpr const char* kShortMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr const char* kLongMonths[] = {"January",   "February", "March",    "April",
+                                       "May",       "June",     "July",     "August",
+                                       "September", "October",  "November", "December"};
+constexpr const char* kShortDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* kLongDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                     "Thursday", "Friday", "Saturday"};
+
+// Days since 1970-01-01 of a proleptic Gregorian date.
+long long DaysFromCivil(int year, int month, int day) {
+    const long long y = year - (month <= 2 ? 1 : 0);
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yoe = y - era * 400;
+    const long long doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(long long days, int& year, int& month, int& day) {
+    days += 719468;
+    const long long era = (days >= 0 ? days : days - 146096) / 146097;
+    const long long doe = days - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+// The day number and the millisecond of the day, rounded together; out-of-range values are
+// held at the ends of the calendar so that bad input never decodes into nonsense.
+void SplitDateTime(TDateTime value, long long& dayNumber, long long& msOfDay) {
+    if (std::isnan(value)) value = 0;
+    value = std::clamp(value, static_cast<double>(kMinDay), static_cast<double>(kMaxDay) + 0.99999);
+    const double whole = std::trunc(value);
+    dayNumber = static_cast<long long>(whole);
+    msOfDay = std::llround(std::fabs(value - whole) * MSecsPerDay);
+    if (msOfDay >= MSecsPerDay) {
+        msOfDay -= MSecsPerDay;
+        ++dayNumber;
+    }
+}
+
+int CurrentYear() {
+    return DecodeDateTime(Now()).year;
+}
+
+// A year of one or two digits lies within 50 years of the current one.
+int WindowYear(int year) {
+    const int threshold = CurrentYear() - 50;
+    year += threshold / 100 * 100;
+    return year < threshold ? year + 100 : year;
+}
+
+struct Scanner {
+    std::string_view text;
+    std::size_t pos = 0;
+
+    bool AtEnd() const { return pos >= text.size(); }
+    void SkipBlanks() {
+        while (!AtEnd() && text[pos] == ' ')
+            ++pos;
+    }
+    bool Take(char c) {
+        if (c != ' ') SkipBlanks();
+        if (AtEnd() || text[pos] != c) return false;
+        ++pos;
+        return true;
+    }
+    // One to four digits.
+    bool Number(int& value, int& length) {
+        SkipBlanks();
+        value = 0;
+        length = 0;
+        while (!AtEnd() && std::isdigit(static_cast<unsigned char>(text[pos]))) {
+            if (++length > 4) return false;
+            value = value * 10 + (text[pos++] - '0');
+        }
+        return length > 0;
+    }
+};
+
+bool ScanDate(Scanner& s, TDateTime& date) {
+    const char sep = GetDateSeparator();
+    int day = 0, month = 0, year = 0, length = 0;
+    if (!s.Number(day, length) || !s.Take(sep) || !s.Number(month, length)) return false;
+    const std::size_t afterMonth = s.pos;
+    if (s.Take(sep) && s.Number(year, length)) {
+        if (length <= 2) year = WindowYear(year);
+    } else {
+        s.pos = afterMonth;
+        year = CurrentYear();
+    }
+    return TryEncodeDate(year, month, day, date);
+}
+
+bool ScanTime(Scanner& s, TDateTime& time) {
+    const char sep = GetTimeSeparator();
+    int hour = 0, minute = 0, second = 0, msec = 0, length = 0;
+    if (!s.Number(hour, length) || !s.Take(sep) || !s.Number(minute, length)) return false;
+    const std::size_t afterMinute = s.pos;
+    if (s.Take(sep) && s.Number(second, length)) {
+        const std::size_t afterSecond = s.pos;
+        if (!s.Take(GetDecimalSeparator()) || !s.Number(msec, length) || length > 3) {
+            s.pos = afterSecond;
+            msec = 0;
+        }
+    } else {
+        s.pos = afterMinute;
+        second = 0;
+    }
+    return TryEncodeTime(hour, minute, second, msec, time);
+}
+
+bool ScannedToEnd(Scanner& s) {
+    s.SkipBlanks();
+    return s.AtEnd();
+}
+
+std::string Padded(int value, int width) {
+    std::string text = std::to_string(value);
+    if (static_cast<int>(text.size()) < width) text.insert(0, width - text.size(), '0');
+    return text;
+}
+
+bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view prefix) {
+    if (text.size() - pos < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[pos + i])) != prefix[i]) return false;
+    }
+    return true;
+}
+
+bool UsesTwelveHourClock(std::string_view format) {
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (StartsWithNoCase(format, i, "am/pm") || StartsWithNoCase(format, i, "a/p")) return true;
+    }
+    return false;
+}
+
+class Formatter {
+public:
+    Formatter(const DateTimeParts& parts, int weekDay) : parts_(parts), weekDay_(weekDay) {}
+
+    void Append(std::string& out, std::string_view format, int depth) const;
+
+private:
+    void AppendDay(std::string& out, std::size_t count, int depth) const;
+    void AppendMonth(std::string& out, std::size_t count) const;
+    void AppendTwoDigit(std::string& out, int value, std::size_t count) const {
+        out += Padded(value, count >= 2 ? 2 : 1);
+    }
+    void AppendHour(std::string& out, std::size_t count, bool twelve) const;
+    void AppendCombined(std::string& out, int depth) const;
+    std::size_t AppendAmPm(std::string& out, std::string_view format, std::size_t i) const;
+    bool HasTime() const {
+        return parts_.hour != 0 || parts_.minute != 0 || parts_.second != 0 || parts_.msec != 0;
+    }
+
+    const DateTimeParts& parts_;
+    int weekDay_;
+};
+
+void Formatter::AppendDay(std::string& out, std::size_t count, int depth) const {
+    if (count <= 2) {
+        AppendTwoDigit(out, parts_.day, count);
+    } else if (count == 3) {
+        out += kShortDays[weekDay_ - 1];
+    } else if (count == 4) {
+        out += kLongDays[weekDay_ - 1];
+    } else if (depth == 0) {
+        Append(out, count == 5 ? ShortDateFormat : LongDateFormat, depth + 1);
+    }
+}
+
+void Formatter::AppendMonth(std::string& out, std::size_t count) const {
+    if (count <= 2) {
+        AppendTwoDigit(out, parts_.month, count);
+    } else {
+        out += (count == 3 ? kShortMonths : kLongMonths)[parts_.month - 1];
+    }
+}
+
+void Formatter::AppendHour(std::string& out, std::size_t count, bool twelve) const {
+    int hour = parts_.hour;
+    if (twelve) hour = hour % 12 == 0 ? 12 : hour % 12;
+    AppendTwoDigit(out, hour, count);
+}
+
+void Formatter::AppendCombined(std::string& out, int depth) const {
+    if (depth != 0) return;
+    Append(out, ShortDateFormat, depth + 1);
+    if (!HasTime()) return;
+    out += ' ';
+    Append(out, LongTimeFormat, depth + 1);
+}
+
+// Returns the length of the am/pm or a/p token at i (0 when there is none).
+std::size_t Formatter::AppendAmPm(std::string& out, std::string_view format, std::size_t i) const {
+    const bool pm = parts_.hour >= 12;
+    const bool upper = std::isupper(static_cast<unsigned char>(format[i])) != 0;
+    if (StartsWithNoCase(format, i, "am/pm")) {
+        out += upper ? (pm ? "PM" : "AM") : (pm ? "pm" : "am");
+        return 5;
+    }
+    if (StartsWithNoCase(format, i, "a/p")) {
+        out += upper ? (pm ? 'P' : 'A') : (pm ? 'p' : 'a');
+        return 3;
+    }
+    return 0;
+}
+
+void Formatter::Append(std::string& out, std::string_view format, int depth) const {
+    const bool twelve = UsesTwelveHourClock(format);
+    bool afterHour = false;
+    std::size_t i = 0;
+    while (i < format.size()) {
+        const char c = format[i];
+        if (c == '"' || c == '\'') {
+            const std::size_t end = std::min(format.find(c, i + 1), format.size());
+            out.append(format.substr(i + 1, end - i - 1));
+            i = end + 1;
+            continue;
+        }
+        const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (lower == 'a') {
+            if (const std::size_t length = AppendAmPm(out, format, i)) {
+                i += length;
+                continue;
+            }
+        }
+        std::size_t count = 1;
+        if (std::isalpha(static_cast<unsigned char>(c))) {
+            while (i + count < format.size() &&
+                   std::tolower(static_cast<unsigned char>(format[i + count])) == lower) {
+                ++count;
+            }
+        }
+        i += count;
+        const bool hourToken = lower == 'h';
+        switch (lower) {
+        case 'd':
+            AppendDay(out, count, depth);
+            break;
+        case 'm':
+            if (afterHour && count <= 2) {
+                AppendTwoDigit(out, parts_.minute, count);
+            } else {
+                AppendMonth(out, count);
+            }
+            break;
+        case 'y':
+            out += count <= 2 ? Padded(parts_.year % 100, 2) : Padded(parts_.year, 4);
+            break;
+        case 'h':
+            AppendHour(out, count, twelve);
+            break;
+        case 'n':
+            AppendTwoDigit(out, parts_.minute, count);
+            break;
+        case 's':
+            AppendTwoDigit(out, parts_.second, count);
+            break;
+        case 'z':
+            out += Padded(parts_.msec, count >= 3 ? 3 : 1);
+            break;
+        case 't':
+            if (depth == 0) Append(out, count == 1 ? ShortTimeFormat : LongTimeFormat, depth + 1);
+            break;
+        case 'c':
+            AppendCombined(out, depth);
+            break;
+        // Separators and literals leave the hour context alone: in "hh:mm" mm is the minutes.
+        case '/':
+            out += GetDateSeparator();
+            continue;
+        case ':':
+            out += GetTimeSeparator();
+            continue;
+        default:
+            out.append(count, c);
+            continue;
+        }
+        afterHour = hourToken;
+    }
+}
+
+} // namespace
+
+bool IsLeapYear(int year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
+
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12) return 0;
+    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+bool TryEncodeDate(int year, int month, int day, TDateTime& value) {
+    if (year < 1 || year > 9999 || month < 1 || month > 12) return false;
+    if (day < 1 || day > DaysInMonth(year, month)) return false;
+    value = static_cast<double>(DaysFromCivil(year, month, day) - kEpochShift);
+    return true;
+}
+
+bool TryEncodeTime(int hour, int minute, int second, int msec, TDateTime& value) {
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59) return false;
+    if (second < 0 || second > 59 || msec < 0 || msec > 999) return false;
+    const long long ms = ((hour * 60LL + minute) * 60 + second) * 1000 + msec;
+    value = static_cast<double>(ms) / MSecsPerDay;
+    return true;
+}
+
+TDateTime EncodeDate(int year, int month, int day) {
+    TDateTime value = 0;
+    if (!TryEncodeDate(year, month, day, value)) {
+        throw EConvertError("Invalid argument to date encode");
+    }
+    return value;
+}
+
+TDateTime EncodeTime(int hour, int minute, int second, int msec) {
+    TDateTime value = 0;
+    if (!TryEncodeTime(hour, minute, second, msec, value)) {
+        throw EConvertError("Invalid argument to time encode");
+    }
+    return value;
+}
+
+TDateTime ComposeDateTime(TDateTime date, TDateTime time) {
+    return date < 0 ? date - time : date + time;
+}
+
+DateTimeParts DecodeDateTime(TDateTime value) {
+    long long dayNumber = 0;
+    long long ms = 0;
+    SplitDateTime(value, dayNumber, ms);
+    DateTimeParts parts;
+    CivilFromDays(dayNumber + kEpochShift, parts.year, parts.month, parts.day);
+    parts.msec = static_cast<int>(ms % 1000);
+    parts.second = static_cast<int>(ms / 1000 % 60);
+    parts.minute = static_cast<int>(ms / 60000 % 60);
+    parts.hour = static_cast<int>(ms / 3600000);
+    return parts;
+}
+
+void DecodeDate(TDateTime value, int& year, int& month, int& day) {
+    const DateTimeParts parts = DecodeDateTime(value);
+    year = parts.year;
+    month = parts.month;
+    day = parts.day;
+}
+
+void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& msec) {
+    const DateTimeParts parts = DecodeDateTime(value);
+    hour = parts.hour;
+    minute = parts.minute;
+    second = parts.second;
+    msec = parts.msec;
+}
+
+int DayOfWeek(TDateTime value) {
+    long long dayNumber = 0;
+    long long ms = 0;
+    SplitDateTime(value, dayNumber, ms);
+    // Day 0 (1899-12-30) was a Saturday.
+    return static_cast<int>(((dayNumber - 1) % 7 + 7) % 7 + 1);
+}
+
+TDateTime Now() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    std::tm local{};
+    localtime_r(&ts.tv_sec, &local);
+    const TDateTime date = EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    // A leap second is shown as the 59th.
+    const TDateTime time = EncodeTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59),
+                                      static_cast<int>(ts.tv_nsec / 1000000));
+    return ComposeDateTime(date, time);
+}
+
+TDateTime Date() {
+    return std::trunc(Now());
+}
+
+TDateTime Time() {
+    const TDateTime now = Now();
+    return now - std::trunc(now);
+}
+
+bool TryStrToDateTime(std::string_view text, TDateTime& value) {
+    Scanner s{text};
+    TDateTime date = 0;
+    TDateTime time = 0;
+    if (ScanDate(s, date)) {
+        if (ScannedToEnd(s)) {
+            value = date;
+            return true;
+        }
+        if (ScanTime(s, time) && ScannedToEnd(s)) {
+            value = ComposeDateTime(date, time);
+            return true;
+        }
+    }
+    s.pos = 0;
+    if (ScanTime(s, time) && ScannedToEnd(s)) {
+        value = time;
+        return true;
+    }
+    return false;
+}
+
+TDateTime StrToDateTime(std::string_view text) {
+    TDateTime value = 0;
+    if (!TryStrToDateTime(text, value)) {
+        throw EConvertError("'" + std::string(text) + "' is not a valid date and time");
+    }
+    return value;
+}
+
+TDateTime StrToDate(std::string_view text) {
+    Scanner s{text};
+    TDateTime date = 0;
+    if (!ScanDate(s, date) || !ScannedToEnd(s)) {
+        throw EConvertError("'" + std::string(text) + "' is not a valid date");
+    }
+    return date;
+}
+
+TDateTime StrToTime(std::string_view text) {
+    Scanner s{text};
+    TDateTime time = 0;
+    if (!ScanTime(s, time) || !ScannedToEnd(s)) {
+        throw EConvertError("'" + std::string(text) + "' is not a valid time");
+    }
+    return time;
+}
+
+std::string FormatDateTime(std::string_view format, TDateTime value) {
+    const DateTimeParts parts = DecodeDateTime(value);
+    std::string out;
+    Formatter(parts, DayOfWeek(value)).Append(out, format, 0);
+    return out;
+}
+
+std::string DateTimeToStr(TDateTime value) {
+    return FormatDateTime("c", value);
+}
+std::string DateToStr(TDateTime value) {
+    return FormatDateTime(ShortDateFormat, value);
+}
+std::string TimeToStr(TDateTime value) {
+    return FormatDateTime(LongTimeFormat, value);
+}
+
+} // namespace plat

@@ -1,0 +1,64 @@
+// Reader of Windows profile (ini) files: the language modules and signals.ini.
+//
+// The file is read once, when the object is made; a missing or unreadable file reads as empty.
+// Texts come back as the file's raw bytes: the files are code page 1251, so callers that show a
+// text pass it through Cp1251ToUtf8 (platform/Cp1251.h); section and key names are matched
+// without regard to ASCII letter case.
+//
+// Rules, as the system's profile reader has them: a section starts with a line "[name]"; a value
+// is a line "key=value" within a section; blanks around names and values are dropped, and so is
+// one pair of matching quotes (' or ") around a value; a value is cut after 2047 characters; the
+// first section of a name and within it the first line of a key win; lines end with CR LF, LF
+// or CR; lines starting with ';' are comments; a zero byte ends the text; a UTF-8 byte-order
+// mark at the start is passed over.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plat {
+
+class TIniFile {
+public:
+    explicit TIniFile(std::string fileName);
+
+    const std::string& FileName() const { return fileName_; }
+
+    std::string ReadString(std::string_view section, std::string_view ident,
+                           std::string_view fallback) const;
+    // Decimal, or hexadecimal after "0x" or "$"; any other text gives the fallback.
+    int ReadInteger(std::string_view section, std::string_view ident, int fallback) const;
+    // Converted with the decimal separator in force (platform/Formats.h); missing, empty or
+    // unconvertible text gives the fallback.
+    double ReadFloat(std::string_view section, std::string_view ident, double fallback) const;
+    // ReadInteger != 0.
+    bool ReadBool(std::string_view section, std::string_view ident, bool fallback) const;
+
+    bool SectionExists(std::string_view section) const;
+    bool ValueExists(std::string_view section, std::string_view ident) const;
+    // Key names of the section in file order (replaces the content of keys).
+    void ReadSection(std::string_view section, std::vector<std::string>& keys) const;
+    // Section names in file order, each once.
+    void ReadSections(std::vector<std::string>& sections) const;
+
+private:
+    struct Entry {
+        std::string key;
+        std::string value;
+    };
+    struct Section {
+        std::string name;
+        std::vector<Entry> entries;
+    };
+
+    void Parse(std::string_view content);
+    void ParseLine(std::string_view line);
+    const Section* FindSection(std::string_view name) const;
+    const Entry* FindEntry(std::string_view section, std::string_view ident) const;
+
+    std::string fileName_;
+    std::vector<Section> sections_;
+};
+
+} // namespace plat

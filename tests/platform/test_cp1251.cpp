@@ -1,0 +1,48 @@
+#include "platform/Cp1251.h"
+
+#include <gtest/gtest.h>
+
+using namespace plat;
+
+TEST(Cp1251, RussianTextRoundTrip) {
+    const std::string utf8 = "Поверка НД 3.07 — №5, ёЁ «Ливат» 15-25°С";
+    const std::string bytes = Utf8ToCp1251(utf8);
+    EXPECT_EQ(bytes.size(), 40u); // one byte per character
+    EXPECT_EQ(bytes.substr(0, 7), "\xCF\xEE\xE2\xE5\xF0\xEA\xE0");
+    EXPECT_NE(bytes.find("\x97"), std::string::npos);     // em dash
+    EXPECT_NE(bytes.find("\xB9"), std::string::npos);     // numero sign
+    EXPECT_NE(bytes.find("\xB8\xA8"), std::string::npos); // ё Ё
+    EXPECT_EQ(Cp1251ToUtf8(bytes), utf8);
+}
+
+TEST(Cp1251, EveryByteSurvivesRoundTrip) {
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    EXPECT_EQ(Utf8ToCp1251(Cp1251ToUtf8(all)), all);
+    EXPECT_EQ(Cp1251ToUnicode(0xC0), U'А');
+    EXPECT_EQ(Cp1251ToUnicode(0xFF), U'я');
+    EXPECT_EQ(Cp1251ToUnicode(0x88), U'€');
+}
+
+TEST(Cp1251, GreekDeltaIsNotInTheCodePage) {
+    EXPECT_EQ(Utf8ToCp1251("Δf δU"), "?f ?U");
+    EXPECT_EQ(UnicodeToCp1251(U'Δ'), -1);
+    EXPECT_EQ(Utf8ToCp1251("日本"), "??");
+}
+
+TEST(Cp1251, BrokenUtf8BecomesQuestionMarks) {
+    EXPECT_EQ(Utf8ToCp1251("a\xFF"
+                           "b"),
+              "a?b");
+    EXPECT_EQ(Utf8ToCp1251("\xD0"), "?");             // cut short
+    EXPECT_EQ(Utf8ToCp1251("\xC0\xAF"), "??");        // overlong
+    EXPECT_EQ(Utf8ToCp1251("\xED\xA0\x80"), "???");   // surrogate
+    EXPECT_EQ(Utf8ToCp1251("\xD0\xD0\x9F"), "?\xCF"); // a bad lead does not swallow the next one
+}
+
+TEST(Cp1251, UpperCaseByCodePageRules) {
+    EXPECT_EQ(AnsiUpperCase("Протокол первичной поверки"), "ПРОТОКОЛ ПЕРВИЧНОЙ ПОВЕРКИ");
+    EXPECT_EQ(AnsiUpperCase("ёжик abc їі δ"), "ЁЖИК ABC ЇІ δ");
+    EXPECT_EQ(AnsiUpperCase("\xFF"), "\xFF");
+}

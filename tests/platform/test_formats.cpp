@@ -1,0 +1,156 @@
+#include "platform/Formats.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+using namespace plat;
+
+namespace {
+
+std::string F(double x, int p, int d) {
+    return FloatToStrF(x, ffFixed, p, d);
+}
+
+// Every test leaves the process-wide separators as it found them.
+class FormatsTest : public ::testing::Test {
+protected:
+    void TearDown() override { SetDecimalSeparator('.'); }
+};
+
+template <typename Fn> std::string ConvertErrorMessage(Fn fn) {
+    try {
+        fn();
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.ClassName(), "EConvertError");
+        return e.Message();
+    }
+    ADD_FAILURE() << "no conversion error";
+    return {};
+}
+
+} // namespace
+
+TEST_F(FormatsTest, FixedRoundsToPrecisionOrDecimalsWhicheverFewer) {
+    EXPECT_EQ(F(0.5f, 6, 2), "0.50");
+    EXPECT_EQ(F(49.988f, 6, 3), "49.988");
+    EXPECT_EQ(F(230.46f, 4, 2), "230.50"); // four significant digits win over two decimals
+    EXPECT_EQ(F(9987.654f, 6, 3), "9987.650");
+    EXPECT_EQ(F(4.5454545, 4, 2), "4.55");
+    EXPECT_EQ(F(-100.0, 4, 2), "-100.00");
+    EXPECT_EQ(F(123456.7, 6, 2), "123457.00");
+    EXPECT_EQ(F(2.5, 6, 0), "3");
+    EXPECT_EQ(F(0.0004, 6, 3), "0.000");
+    EXPECT_EQ(F(99.996, 6, 2), "100.00");
+}
+
+TEST_F(FormatsTest, FixedHalvesAwayFromZeroOnTheDecimalExpansion) {
+    EXPECT_EQ(F(0.125, 6, 2), "0.13");   // exact half
+    EXPECT_EQ(F(-0.125, 6, 2), "-0.13"); // away from zero, not up
+    EXPECT_EQ(F(-2.5, 6, 0), "-3");
+    EXPECT_EQ(F(2.675, 6, 2), "2.67"); // 2.67499999999999982... in binary
+    EXPECT_EQ(F(0.005, 6, 2), "0.01"); // 0.00500000000000000010... in binary
+}
+
+TEST_F(FormatsTest, FixedNeverWritesNegativeZero) {
+    EXPECT_EQ(F(-0.0, 6, 2), "0.00");
+    EXPECT_EQ(F(-0.004, 6, 2), "0.00");
+    EXPECT_EQ(F(-0.0000001, 4, 3), "0.000");
+    EXPECT_EQ(F(-0.4, 6, 0), "0");
+}
+
+TEST_F(FormatsTest, FixedSwitchesToExponentBeyondPrecisionIntegerDigits) {
+    EXPECT_EQ(F(12345.6, 4, 2), "1.235E+4");
+    EXPECT_EQ(F(1234567.0, 6, 2), "1.23457E+6");
+    EXPECT_EQ(F(999999.996, 6, 2), "1E+6"); // rounding itself adds the seventh digit
+    EXPECT_EQ(F(-12345678000.0, 8, 2), "-1.2345678E+10");
+    EXPECT_EQ(F(999999.4, 6, 2), "999999.00");
+}
+
+TEST_F(FormatsTest, FixedUsesDecimalSeparatorInForce) {
+    SetDecimalSeparator(',');
+    EXPECT_EQ(F(0.5, 6, 2), "0,50");
+    EXPECT_EQ(F(12345.6, 4, 2), "1,235E+4");
+    SetDecimalSeparator('.');
+    EXPECT_EQ(F(0.5, 6, 2), "0.50");
+}
+
+TEST_F(FormatsTest, NonFiniteValues) {
+    EXPECT_EQ(F(std::numeric_limits<double>::quiet_NaN(), 6, 2), "NAN");
+    EXPECT_EQ(F(INFINITY, 6, 2), "INF");
+    EXPECT_EQ(F(-INFINITY, 6, 2), "-INF");
+}
+
+TEST_F(FormatsTest, GeneralAndExponentFormats) {
+    EXPECT_EQ(FloatToStr(0), "0");
+    EXPECT_EQ(FloatToStr(0.1), "0.1");
+    EXPECT_EQ(FloatToStr(-2), "-2");
+    EXPECT_EQ(FloatToStr(123.456), "123.456");
+    EXPECT_EQ(FloatToStr(0.00001), "0.00001");
+    EXPECT_EQ(FloatToStr(1.5e-7), "1.5E-7");
+    EXPECT_EQ(FloatToStr(1e20), "1E20");
+    EXPECT_EQ(FloatToStr(0.1f), "0.100000001490116");
+    EXPECT_EQ(FloatToStrF(1234.5, ffExponent, 4, 2), "1.235E+03");
+    EXPECT_EQ(FloatToStrF(-0.00012, ffExponent, 3, 0), "-1.20E-4");
+}
+
+TEST_F(FormatsTest, StrToFloatFollowsDecimalSeparator) {
+    SetDecimalSeparator(',');
+    EXPECT_DOUBLE_EQ(StrToFloat("2,5"), 2.5);
+    EXPECT_DOUBLE_EQ(StrToFloat("3"), 3.0);
+    EXPECT_EQ(ConvertErrorMessage([] { StrToFloat("2.5"); }),
+              "'2.5' is not a valid floating point value");
+    SetDecimalSeparator('.');
+    EXPECT_DOUBLE_EQ(StrToFloat("2.5"), 2.5);
+    EXPECT_EQ(ConvertErrorMessage([] { StrToFloat("220,5"); }),
+              "'220,5' is not a valid floating point value");
+}
+
+TEST_F(FormatsTest, StrToFloatSyntax) {
+    EXPECT_DOUBLE_EQ(StrToFloat("  -.5 "), -0.5);
+    EXPECT_DOUBLE_EQ(StrToFloat("5."), 5.0);
+    EXPECT_DOUBLE_EQ(StrToFloat("+1.5e3"), 1500.0);
+    EXPECT_DOUBLE_EQ(StrToFloat("1E-0000000000000000002"), 0.01);
+    EXPECT_EQ(StrToFloat("1e-400"), 0.0);
+    for (const char* bad : {"", " ", ".", "-", "abc", "1.2.3", "1e", "1e+", "1 2", "inf", "nan",
+                            "0x10", "1e400", "1,000"}) {
+        double value = 7;
+        EXPECT_FALSE(TryStrToFloat(bad, value)) << bad;
+        EXPECT_EQ(value, 7);
+    }
+    EXPECT_EQ(StrToFloatDef("x", -1), -1);
+}
+
+TEST_F(FormatsTest, StrToIntRangeAndSyntax) {
+    EXPECT_EQ(StrToInt("70000"), 70000);
+    EXPECT_EQ(StrToInt(" -12"), -12);
+    EXPECT_EQ(StrToInt("2147483647"), 2147483647);
+    EXPECT_EQ(StrToInt("-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(StrToInt("$FF"), 255);
+    EXPECT_EQ(StrToInt("0x10"), 16);
+    EXPECT_EQ(StrToInt("$FFFFFFFF"), -1);
+    EXPECT_EQ(ConvertErrorMessage([] { StrToInt("abc"); }), "'abc' is not a valid integer value");
+    for (const char* bad : {"", "-", "12 ", "1.5", "2147483648", "-2147483649", "$", "0x",
+                            "$100000000", "99999999999999999999999"}) {
+        EXPECT_EQ(StrToIntDef(bad, -7), -7) << bad;
+    }
+    EXPECT_EQ(IntToStr(-42), "-42");
+    EXPECT_EQ(IntToStr(65535), "65535");
+}
+
+TEST_F(FormatsTest, SeparatorChangesAreSafeAcrossThreads) {
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 2000; ++i)
+            SetDecimalSeparator(i % 2 ? ',' : '.');
+        stop = true;
+    });
+    while (!stop) {
+        const std::string text = F(0.5, 6, 2);
+        ASSERT_TRUE(text == "0.50" || text == "0,50") << text;
+    }
+    writer.join();
+}

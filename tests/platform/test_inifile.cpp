@@ -1,0 +1,118 @@
+#include "platform/Cp1251.h"
+#include "platform/Formats.h"
+#include "platform/IniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace plat;
+namespace fs = std::filesystem;
+
+namespace {
+
+class IniFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string templ = (fs::temp_directory_path() / "ini_test_XXXXXX").string();
+        ASSERT_NE(mkdtemp(templ.data()), nullptr);
+        dir_ = templ;
+    }
+    void TearDown() override {
+        SetDecimalSeparator('.');
+        fs::remove_all(dir_);
+    }
+
+    TIniFile Make(const std::string& bytes) {
+        const fs::path file = dir_ / "test.ini";
+        std::ofstream(file, std::ios::binary) << bytes;
+        return TIniFile(file.string());
+    }
+
+    fs::path dir_;
+};
+
+} // namespace
+
+TEST_F(IniFileTest, MissingFileReadsAsEmpty) {
+    const TIniFile ini((dir_ / "signals.ini").string());
+    EXPECT_FALSE(ini.SectionExists("signal1"));
+    EXPECT_EQ(ini.ReadString("Language", "lng", ""), "");
+    EXPECT_EQ(ini.ReadFloat("signal1", "u", 0), 0.0);
+    EXPECT_EQ(ini.ReadInteger("a", "b", 5), 5);
+}
+
+TEST_F(IniFileTest, NamesIgnoreCaseAndBlanksAroundAreDropped) {
+    const TIniFile ini =
+        Make("[SIGNAL1]\r\nU=230\r\n  f =  50.5  \r\n[ Language ]\r\nlng = Русский\r\n");
+    EXPECT_TRUE(ini.SectionExists("signal1"));
+    EXPECT_EQ(ini.ReadFloat("signal1", "u", 0), 230.0);
+    EXPECT_EQ(ini.ReadFloat("Signal1", "F", 0), 50.5);
+    EXPECT_EQ(ini.ReadString("language", "LNG", "x"), "Русский");
+    EXPECT_FALSE(ini.ValueExists("signal1", "k0"));
+}
+
+TEST_F(IniFileTest, AllLineEndingsSplitLines) {
+    const TIniFile ini = Make("[a]\rx=1\ny=2\r\nz=3\n\r[b]\rw=4");
+    EXPECT_EQ(ini.ReadInteger("a", "x", 0), 1);
+    EXPECT_EQ(ini.ReadInteger("a", "y", 0), 2);
+    EXPECT_EQ(ini.ReadInteger("a", "z", 0), 3);
+    EXPECT_EQ(ini.ReadInteger("b", "w", 0), 4);
+}
+
+TEST_F(IniFileTest, FirstSectionAndFirstKeyWin) {
+    const TIniFile ini = Make("[s]\nk=first\nk=second\n[S]\nk=third\nonly=later\n");
+    EXPECT_EQ(ini.ReadString("s", "K", ""), "first");
+    EXPECT_EQ(ini.ReadString("s", "only", "none"), "none");
+    std::vector<std::string> keys{"stale"};
+    ini.ReadSection("S", keys);
+    EXPECT_EQ(keys, (std::vector<std::string>{"k", "k"}));
+    std::vector<std::string> sections;
+    ini.ReadSections(sections);
+    EXPECT_EQ(sections, std::vector<std::string>{"s"});
+}
+
+TEST_F(IniFileTest, NumbersFallBackToDefaultOnBadText) {
+    const TIniFile ini = Make("[signal1]\nu=220,5\nf=\nk1=abc\nk2=0x10\nk3= 7 \nk4=1.5\n");
+    EXPECT_EQ(ini.ReadFloat("signal1", "u", 0), 0.0); // decimal comma under '.'
+    EXPECT_EQ(ini.ReadFloat("signal1", "f", -1), -1.0);
+    EXPECT_EQ(ini.ReadInteger("signal1", "k1", 9), 9);
+    EXPECT_EQ(ini.ReadInteger("signal1", "k2", 0), 16);
+    EXPECT_EQ(ini.ReadInteger("signal1", "k3", 0), 7);
+    EXPECT_TRUE(ini.ReadBool("signal1", "k3", false));
+    SetDecimalSeparator(',');
+    EXPECT_EQ(ini.ReadFloat("signal1", "u", 0), 220.5);
+    EXPECT_EQ(ini.ReadFloat("signal1", "k4", 0), 0.0);
+}
+
+TEST_F(IniFileTest, ValuesAreUnquotedAndCut) {
+    const std::string longValue(3000, 'x');
+    const TIniFile ini =
+        Make("[s]\nq=\"  quoted  \"\nh='x'\nodd=\"x'\nlong=" + longValue + "\nempty=\n");
+    EXPECT_EQ(ini.ReadString("s", "q", ""), "  quoted  ");
+    EXPECT_EQ(ini.ReadString("s", "h", ""), "x");
+    EXPECT_EQ(ini.ReadString("s", "odd", ""), "\"x'");
+    EXPECT_EQ(ini.ReadString("s", "long", "").size(), 2047u);
+    EXPECT_EQ(ini.ReadString("s", "empty", "d"), "");
+}
+
+TEST_F(IniFileTest, StrayLinesCommentsAndZeroByte) {
+    const TIniFile ini = Make("\xEF\xBB\xBF"
+                              "k=before any section\n[s]\n;k=comment\nno equals sign\n=no key\n"
+                              "k=v\n[unclosed\nx=1\n" +
+                              std::string(1, '\0') + "\n[t]\ny=2\n");
+    EXPECT_EQ(ini.ReadString("s", "k", ""), "v");
+    EXPECT_EQ(ini.ReadInteger("unclosed", "x", 0), 1);
+    EXPECT_FALSE(ini.SectionExists("t"));
+    std::vector<std::string> keys;
+    ini.ReadSection("s", keys);
+    EXPECT_EQ(keys, std::vector<std::string>{"k"});
+}
+
+TEST_F(IniFileTest, TextsAreRawBytesForTheCaller) {
+    const TIniFile ini = Make("[Language]\nlng=\xD0\xF3\xF1\xF1\xEA\xE8\xE9\n");
+    const std::string raw = ini.ReadString("Language", "lng", "");
+    EXPECT_EQ(raw, "\xD0\xF3\xF1\xF1\xEA\xE8\xE9");
+    EXPECT_EQ(Cp1251ToUtf8(raw), "Русский");
+}

@@ -1,0 +1,220 @@
+#include "platform/Settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+using namespace plat;
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string templ = (fs::temp_directory_path() / "settings_test_XXXXXX").string();
+        ASSERT_NE(mkdtemp(templ.data()), nullptr);
+        dir_ = templ;
+        file_ = dir_ / "livat" / "registry.txt"; // the folder does not exist yet
+        setenv("LIVAT_REGISTRY_FILE", file_.c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("LIVAT_REGISTRY_FILE");
+        fs::remove_all(dir_);
+    }
+
+    std::string FileText() const { return ReadText(file_); }
+    static std::string ReadText(const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    void WriteText(const std::string& text) {
+        fs::create_directories(file_.parent_path());
+        std::ofstream(file_, std::ios::binary) << text;
+    }
+
+    fs::path dir_;
+    fs::path file_;
+};
+
+template <typename Fn> std::string RegistryError(Fn fn) {
+    try {
+        fn();
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.ClassName(), "ERegistryException");
+        return e.Message();
+    }
+    ADD_FAILURE() << "no registry error";
+    return {};
+}
+
+} // namespace
+
+TEST_F(SettingsTest, SettingsSurviveToTheNextRun) {
+    {
+        TRegistry reg;
+        EXPECT_EQ(reg.FileName(), file_.string());
+        EXPECT_FALSE(reg.KeyExists("Software\\Livat\\ND307"));
+        EXPECT_FALSE(reg.OpenKey("Software\\Livat\\ND307", false));
+        ASSERT_TRUE(reg.OpenKey("Software\\Livat\\ND307", true));
+        reg.WriteInteger("PortIndex", 2);
+        reg.WriteInteger("BaudIndex", -1);
+        reg.WriteString("Language", "Русский.lng");
+        reg.CloseKey();
+    }
+    TRegistry next;
+    ASSERT_TRUE(next.KeyExists("Software\\Livat\\ND307"));
+    ASSERT_TRUE(next.OpenKey("Software\\Livat\\ND307", true));
+    EXPECT_EQ(next.ReadInteger("PortIndex"), 2);
+    EXPECT_EQ(next.ReadInteger("BaudIndex"), -1);
+    EXPECT_EQ(next.ReadString("Language"), "Русский.lng");
+    EXPECT_NE(FileText().find("\"PortIndex\"=dword:2\n"), std::string::npos);
+}
+
+TEST_F(SettingsTest, PathsAndNamesIgnoreLetterCase) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\Livat\\ND307", true));
+    reg.WriteInteger("PortIndex", 1);
+    reg.WriteInteger("PORTINDEX", 3); // the same value, first spelling kept
+    EXPECT_TRUE(reg.KeyExists("\\SOFTWARE\\livat\\nd307"));
+    EXPECT_FALSE(reg.KeyExists("SOFTWARE\\livat\\nd307")); // relative to the open key
+    reg.CloseKey();
+    EXPECT_TRUE(reg.KeyExists("SoftWare\\Livat")); // a parent of a stored key exists
+    EXPECT_FALSE(reg.KeyExists("SoftWare\\Livat\\VRF307v3"));
+    EXPECT_FALSE(reg.KeyExists("Software\\Liv"));
+    ASSERT_TRUE(reg.OpenKey("SoftWare\\Livat\\nd307", false));
+    EXPECT_EQ(reg.ReadInteger("portindex"), 3);
+    EXPECT_NE(FileText().find("\"PortIndex\"=dword:3"), std::string::npos);
+    EXPECT_EQ(FileText().find("PORTINDEX"), std::string::npos);
+}
+
+TEST_F(SettingsTest, RelativeAndAbsoluteKeyPaths) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software", true));
+    ASSERT_TRUE(reg.OpenKey("Livat\\VRF307v2", true));
+    EXPECT_EQ(reg.CurrentPath(), "Software\\Livat\\VRF307v2");
+    ASSERT_TRUE(reg.OpenKey("\\Software", false));
+    EXPECT_EQ(reg.CurrentPath(), "Software");
+    EXPECT_FALSE(reg.OpenKey("bad\nname", true));
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    EXPECT_FALSE(reg.OpenKey("Software", true));
+}
+
+TEST_F(SettingsTest, MissingOrMistypedValuesRaise) {
+    TRegistry reg;
+    EXPECT_EQ(RegistryError([&] { reg.ReadInteger("PortIndex"); }),
+              "Failed to get data for 'PortIndex'"); // no key open
+    EXPECT_EQ(RegistryError([&] { reg.WriteInteger("PortIndex", 1); }),
+              "Failed to set data for 'PortIndex'");
+    ASSERT_TRUE(reg.OpenKey("Software\\Livat\\ND307", true));
+    reg.WriteInteger("BaudIndex", 5);
+    reg.WriteString("Language", "en.lng");
+    EXPECT_FALSE(reg.ValueExists("PortIndex"));
+    EXPECT_TRUE(reg.ValueExists("baudindex"));
+    EXPECT_EQ(RegistryError([&] { reg.ReadInteger("PortIndex"); }),
+              "Failed to get data for 'PortIndex'");
+    EXPECT_EQ(RegistryError([&] { reg.ReadString("Missing"); }),
+              "Failed to get data for 'Missing'");
+    EXPECT_EQ(RegistryError([&] { reg.ReadInteger("Language"); }),
+              "Invalid data type for 'Language'");
+    EXPECT_EQ(RegistryError([&] { reg.ReadString("BaudIndex"); }),
+              "Invalid data type for 'BaudIndex'");
+}
+
+TEST_F(SettingsTest, AwkwardStringsRoundTrip) {
+    const std::string text = "a \"quoted\" C:\\path\\file\n\ttab\r\x01 [x] ; = end";
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("Key [with] brackets", true));
+        reg.WriteString("", text);
+        reg.WriteString("name \"q\" = 1", "");
+    }
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("key [WITH] brackets", false));
+    EXPECT_EQ(reg.ReadString(""), text);
+    EXPECT_EQ(reg.ReadString("name \"q\" = 1"), "");
+}
+
+TEST_F(SettingsTest, MalformedFileReadsEmptyAndIsKeptUntilReplaced) {
+    const std::string garbage = "[Software\\Livat\\ND307]\nPortIndex=2\n";
+    WriteText(garbage);
+    TRegistry reg;
+    EXPECT_FALSE(reg.KeyExists("Software\\Livat\\ND307"));
+    EXPECT_FALSE(reg.OpenKey("Software\\Livat\\ND307", false));
+    EXPECT_EQ(FileText(), garbage);
+    ASSERT_TRUE(reg.OpenKey("Software\\Livat\\ND307", true));
+    reg.WriteInteger("PortIndex", 4);
+    EXPECT_EQ(reg.ReadInteger("PortIndex"), 4);
+    EXPECT_EQ(ReadText(file_.string() + ".bad"), garbage);
+}
+
+TEST_F(SettingsTest, WritesReplaceTheFileWhole) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\Livat\\ND307", true));
+    reg.WriteInteger("PortIndex", 1);
+    const std::string before = FileText();
+    // A reader that opened the file before a write still sees the complete old content: the
+    // new text arrives under the name by rename, never by rewriting in place.
+    std::ifstream early(file_, std::ios::binary);
+    reg.WriteString("Language", std::string(100000, 'x'));
+    std::stringstream seen;
+    seen << early.rdbuf();
+    EXPECT_EQ(seen.str(), before);
+    for (const auto& entry : fs::directory_iterator(file_.parent_path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "registry.txt" || name == "registry.txt.lock") << name;
+    }
+}
+
+TEST_F(SettingsTest, UnwritableFileFailsAndKeepsOldContent) {
+    fs::create_directories(file_); // a folder where the file should be
+    TRegistry reg;
+    EXPECT_FALSE(reg.OpenKey("Software\\Livat\\ND307", true));
+    EXPECT_EQ(RegistryError([&] {
+                  reg.OpenKey("\\", false);
+                  reg.WriteInteger("x", 1);
+              }),
+              "Failed to set data for 'x'");
+}
+
+TEST_F(SettingsTest, ConcurrentWritersLoseNothing) {
+    auto writer = [](const std::string& key) {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(key, true));
+        for (int i = 0; i < 25; ++i)
+            reg.WriteInteger("V" + std::to_string(i), i);
+    };
+    std::thread a(writer, "Software\\Livat\\ND307");
+    std::thread b(writer, "SoftWare\\Livat\\VRF307v2");
+    a.join();
+    b.join();
+    TRegistry reg;
+    for (const char* key : {"Software\\Livat\\ND307", "SoftWare\\Livat\\VRF307v2"}) {
+        reg.CloseKey();
+        ASSERT_TRUE(reg.OpenKey(key, false));
+        for (int i = 0; i < 25; ++i)
+            EXPECT_EQ(reg.ReadInteger("V" + std::to_string(i)), i);
+    }
+}
+
+TEST_F(SettingsTest, FileLocationFromEnvironment) {
+    EXPECT_EQ(RegistryFilePath(), file_.string());
+    unsetenv("LIVAT_REGISTRY_FILE");
+    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedXdg = oldXdg ? oldXdg : "";
+    setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    EXPECT_EQ(RegistryFilePath(), "/cfg/livat/registry.txt");
+    setenv("XDG_CONFIG_HOME", "relative", 1);
+    EXPECT_NE(RegistryFilePath().find("/.config/livat/registry.txt"), std::string::npos);
+    if (oldXdg) {
+        setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}
