@@ -68,7 +68,9 @@ void SetWakeHook(std::function<void()> hook) {
     s.wake = std::move(hook);
 }
 
-void Post(std::function<void()> fn) { enqueue(std::move(fn)); }
+void Post(std::function<void()> fn) {
+    enqueue(std::move(fn));
+}
 
 void RunSync(const std::function<void()>& fn) {
     if (IsMainThread()) {
@@ -101,25 +103,25 @@ void RunSync(const std::function<void()>& fn) {
 
 int ProcessPending() {
     State& s = state();
-    std::deque<std::function<void()>> batch;
+    // One call at a time straight from the queue, not a batch taken aside: a call that waits
+    // in the GUI thread (ClosePort waiting for a worker) serves the queue itself, and must be
+    // able to run the calls queued behind it, or the worker it waits for never finishes.
+    std::size_t budget;
     {
         std::lock_guard lock(s.m);
-        batch.swap(s.queue);
+        budget = s.queue.size();
     }
     int ran = 0;
-    while (!batch.empty()) {
-        auto fn = std::move(batch.front());
-        batch.pop_front();
-        try {
-            fn();
-        } catch (...) {
-            // A posted call has nobody to report to; put the rest back so none is lost, then
-            // let the loop's own exception handling see it.
+    for (; budget > 0; --budget) {
+        std::function<void()> fn;
+        {
             std::lock_guard lock(s.m);
-            s.queue.insert(s.queue.begin(), std::make_move_iterator(batch.begin()),
-                           std::make_move_iterator(batch.end()));
-            throw;
+            if (s.queue.empty()) break;
+            fn = std::move(s.queue.front());
+            s.queue.pop_front();
         }
+        // An exception leaves the rest queued for the loop's own handling.
+        fn();
         ++ran;
     }
     return ran;

@@ -40,22 +40,46 @@ DWORD Event::Wait(DWORD ms) {
 }
 
 DWORD Mutex::Wait(DWORD ms) {
-    if (ms == INFINITE) {
-        m_.lock();
+    const auto self = std::this_thread::get_id();
+    std::unique_lock lock(m_);
+    if (depth_ > 0 && owner_ == self) {
+        ++depth_;
         return WAIT_OBJECT_0;
     }
-    return m_.try_lock_for(std::chrono::milliseconds(ms)) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+    auto free = [this] { return depth_ == 0; };
+    if (ms == INFINITE) {
+        cv_.wait(lock, free);
+    } else if (!cv_.wait_for(lock, std::chrono::milliseconds(ms), free)) {
+        return WAIT_TIMEOUT;
+    }
+    owner_ = self;
+    depth_ = 1;
+    return WAIT_OBJECT_0;
 }
 
-void Mutex::Release() { m_.unlock(); }
+void Mutex::Release() {
+    {
+        std::lock_guard lock(m_);
+        if (depth_ == 0 || owner_ != std::this_thread::get_id()) return;
+        if (--depth_ > 0) return;
+        owner_ = std::thread::id();
+    }
+    cv_.notify_one();
+}
 
-void Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Sleep(DWORD ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 namespace {
 thread_local DWORD lastError = 0;
 }
 
-void SetLastError(DWORD code) { lastError = code; }
-DWORD GetLastError() { return lastError; }
+void SetLastError(DWORD code) {
+    lastError = code;
+}
+DWORD GetLastError() {
+    return lastError;
+}
 
 } // namespace plat

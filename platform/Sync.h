@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 
 namespace plat {
 
@@ -59,14 +60,20 @@ private:
 };
 
 // A mutex owned by a thread, recursive, with a timed wait (WaitForSingleObject on a mutex).
+// Built on a condition variable rather than std::recursive_timed_mutex, whose timed lock
+// ThreadSanitizer does not see (it then reports every later unlock as foreign).
 class Mutex {
 public:
     // WAIT_OBJECT_0 when acquired within ms, else WAIT_TIMEOUT.
     DWORD Wait(DWORD ms = INFINITE);
+    // Releases one level of ownership; does nothing for a thread that does not own it.
     void Release();
 
 private:
-    std::recursive_timed_mutex m_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::thread::id owner_;
+    unsigned depth_ = 0;
 };
 
 void Sleep(DWORD ms);

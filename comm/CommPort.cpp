@@ -1,0 +1,493 @@
+#include "comm/CommPort.h"
+
+#include "comm/EvRead.h"
+#include "comm/EvStatus.h"
+#include "comm/ThRead.h"
+#include "comm/ThStatus.h"
+#include "comm/ThWrite.h"
+#include "platform/MessageBox.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr plat::DWORD BaudTable[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
+                                     19200, 38400, 56000, 57600, 115200, 128000, 256000};
+
+// The whole flags word per TComControl: none; XON/XOFF both ways; RTS/CTS and DTR/DSR.
+constexpr plat::DWORD ControlFlags[] = {0x0001, 0x1311, 0x202D};
+
+constexpr plat::DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+
+const char* const WarningCaption = "COM port warning";
+
+} // namespace
+
+TCommPort::TCommPort() {
+    MonitorEvents =
+        TEventStates{evRxChar, evTxEmpty, evCTS, evDSR, evRlsd, evBreak, evError, evRing};
+    InRing.Size = 2048;
+    OutRing.Size = 4096;
+}
+
+TCommPort::~TCommPort() {
+    ClosePort();
+    ReapThreads();
+}
+
+// ---- Line settings ------------------------------------------------------------------------
+
+// Read from the driver, change one member, write back; while closed only the field changes.
+template <class Change> void TCommPort::ChangeLineState(Change change) {
+    if (!IsEnabled()) return;
+    PortHandle->GetCommState(LineState);
+    change(LineState);
+    PortHandle->SetCommState(LineState);
+}
+
+void TCommPort::SetComControl(TComControl value) {
+    FControl.store(value);
+    ChangeLineState([&](plat::DCB& dcb) { dcb.Flags = ControlFlags[value % 3]; });
+    // A writer held by the old handshake waits for a wake.
+    if (IsEnabled() && OutBuffUsed() > 0) WriteEvent.Set();
+}
+
+void TCommPort::SetBaudRate(TBaudRate value) {
+    FBaudRate = value;
+    ChangeLineState([&](plat::DCB& dcb) { dcb.BaudRate = static_cast<plat::DWORD>(Baud()); });
+}
+
+void TCommPort::SetParity(TParity value) {
+    FParity = value;
+    ChangeLineState([&](plat::DCB& dcb) { dcb.Parity = value; });
+}
+
+void TCommPort::SetStopBits(TStopBits value) {
+    FStopBits = value;
+    ChangeLineState([&](plat::DCB& dcb) { dcb.StopBits = value; });
+    BitsWarning();
+}
+
+void TCommPort::SetDataBits(std::uint16_t value) {
+    if (value < 5 || value > 8) value = 8;
+    FDataBits = value;
+    ChangeLineState([&](plat::DCB& dcb) { dcb.ByteSize = static_cast<plat::BYTE>(value); });
+    BitsWarning();
+}
+
+void TCommPort::SetXonLim(std::uint16_t value) {
+    FXonLim = value;
+    ChangeLineState([&](plat::DCB& dcb) { dcb.XonLim = value; });
+}
+
+void TCommPort::SetXoffLim(std::uint16_t value) {
+    const std::uint32_t limit = std::min<std::uint32_t>(InSize(), 65535);
+    FXoffLim = static_cast<std::uint16_t>(std::min<std::uint32_t>(value, limit));
+    ChangeLineState([&](plat::DCB& dcb) { dcb.XoffLim = FXoffLim; });
+}
+
+void TCommPort::SetXonChar(std::uint8_t value) {
+    FXonChar = value;
+    ChangeLineState([&](plat::DCB& dcb) { dcb.XonChar = value; });
+}
+
+void TCommPort::SetXoffChar(std::uint8_t value) {
+    FXoffChar = value;
+    ChangeLineState([&](plat::DCB& dcb) { dcb.XoffChar = value; });
+}
+
+void TCommPort::SetEventChar(std::uint8_t value) {
+    FEventChar = value;
+    ChangeLineState([&](plat::DCB& dcb) { dcb.EvtChar = value; });
+}
+
+int TCommPort::Baud() const {
+    return FBaudRate < std::size(BaudTable) ? static_cast<int>(BaudTable[FBaudRate]) : 0;
+}
+
+void TCommPort::SetBaud(int value) {
+    for (std::size_t i = 0; i < std::size(BaudTable); ++i)
+        if (static_cast<plat::DWORD>(value) == BaudTable[i] && value > 0)
+            return SetBaudRate(static_cast<TBaudRate>(i));
+}
+
+void TCommPort::BitsWarning() {
+    if (FDataBits == 5 && FStopBits == sb2_0)
+        plat::MessageBox("Invalid combination (5 data bits with 2 stop bits)", WarningCaption,
+                         plat::MB_OK | plat::MB_ICONEXCLAMATION);
+    else if (FDataBits != 5 && FStopBits == sb1_5)
+        plat::MessageBox("Invalid combination (6,7 or 8 data bits with 1.5 stop bits)",
+                         WarningCaption, plat::MB_OK | plat::MB_ICONEXCLAMATION);
+}
+
+// ---- Opening and closing ------------------------------------------------------------------
+
+void TCommPort::SetOpen(bool value) {
+    if (value == Open) return;
+    if (value)
+        OpenPort();
+    else
+        ClosePort();
+}
+
+void TCommPort::SetComNumber(int value) {
+    SetOpen(false);
+    FComNumber = value;
+}
+
+void TCommPort::SetIBuffSize(std::uint32_t value) {
+    const bool wasOpen = Open;
+    SetOpen(false);
+    InRing.Size = value;
+    if (wasOpen) SetOpen(true);
+}
+
+void TCommPort::SetOBuffSize(std::uint32_t value) {
+    const bool wasOpen = Open;
+    SetOpen(false);
+    OutRing.Size = value;
+    if (wasOpen) SetOpen(true);
+}
+
+bool TCommPort::AllocateRings() {
+    std::lock_guard lock(PutLock);
+    for (TRing* ring : {&OutRing, &InRing}) {
+        ring->Head = 0;
+        ring->Used.store(0);
+        ring->InFlight = 0;
+        ring->Buffer.reset(new (std::nothrow) std::uint8_t[ring->Size]);
+        if (!ring->Buffer) return false;
+    }
+    return true;
+}
+
+void TCommPort::ReleaseRings() {
+    std::lock_guard lock(PutLock);
+    Accepting = false;
+    PortHandle.reset();
+    InRing.Buffer.reset();
+    OutRing.Buffer.reset();
+    InRing.Used.store(0);
+    OutRing.Used.store(0);
+}
+
+void TCommPort::OpenPort() {
+    if (Open || Closing) return;
+    if (IsEnabled()) {
+        // Forced while really open: new rings under running threads would be fatal, so the
+        // open runs on a cleanly closed port.
+        Open = true;
+        ClosePort();
+    }
+    ReapThreads();
+    const bool allocated = AllocateRings();
+    plat::SetLastError(allocated ? 0 : ERROR_NOT_ENOUGH_MEMORY);
+    std::unique_ptr<plat::SerialDevice> device;
+    if (allocated) device = plat::OpenComPort(FComNumber);
+    if (!device) {
+        ReleaseRings();
+        plat::MessageBox("Can't open COM port", "COM port error", plat::MB_OK | plat::MB_ICONHAND);
+        return;
+    }
+    {
+        std::lock_guard lock(PutLock);
+        PortHandle = std::move(device);
+    }
+    PortHandle->SetupComm(InSize(), OutSize());
+    PortHandle->SetCommTimeouts(plat::COMMTIMEOUTS{});
+    SetComControl(FControl.load());
+    SetBaudRate(FBaudRate);
+    SetParity(FParity);
+    SetStopBits(FStopBits);
+    SetDataBits(FDataBits);
+    SetXonLim(FXonLim);
+    SetXoffLim(FXoffLim);
+    SetXonChar(FXonChar);
+    SetXoffChar(FXoffChar);
+    SetEventChar(FEventChar);
+    StartThreads();
+    Open = true;
+    SetDTR(FDTR);
+    SetRTS(FRTS);
+    if (OnOpen) OnOpen(this, static_cast<int>(plat::GetLastError()));
+}
+
+void TCommPort::StartThreads() {
+    // Every worker starts with its wake event clear.
+    ReadEvent.Reset();
+    WriteEvent.Reset();
+    DataEvent.Reset();
+    StatusEvent.Reset();
+    StatusThread = std::make_unique<TStatusThread>(this, MonitorEvents);
+    ReadThread = std::make_unique<TReadThread>(this);
+    WriteThread = std::make_unique<TWriteThread>(this);
+    ReadEventThread = std::make_unique<TReadEventThread>(this);
+    StatusEventThread = std::make_unique<TStatusEventThread>(this);
+    std::lock_guard lock(PutLock);
+    Accepting = true;
+}
+
+void TCommPort::ClosePort() {
+    if (!Open || Closing) return;
+    Closing = true;
+    FCTS.store(false);
+    FDSR.store(false);
+    FDCD.store(false);
+    FRing.store(false);
+    StopThreads();
+    ReleaseRings();
+    Open = false;
+    Closing = false;
+    if (OnClose) OnClose(this);
+}
+
+// One thread at a time, each stopped completely before the next. The waits keep serving the
+// event threads' synchronized calls, so events may still be raised meanwhile.
+void TCommPort::StopThreads() {
+    if (StatusThread) {
+        StatusThread->Terminate();
+        StatusThread->Overlapped.Cancel();
+        if (PortHandle) PortHandle->SetCommMask(0);
+        StatusThread->WaitFor();
+        StatusThread.reset();
+    }
+    if (ReadThread) {
+        ReadThread->Terminate();
+        ReadThread->Overlapped.Cancel();
+        ReadEvent.Set();
+        ReadThread->WaitFor();
+        ReadThread.reset();
+    }
+    {
+        // What PutBlock takes from here on would never be written: it takes nothing.
+        std::lock_guard lock(PutLock);
+        Accepting = false;
+    }
+    if (WriteThread) {
+        WriteThread->Terminate();
+        WriteThread->Overlapped.Cancel();
+        WriteEvent.Set();
+        WriteThread->WaitFor();
+        WriteThread.reset();
+    }
+    // An event thread whose handler is running (the close was asked from inside it) waits for
+    // this very call; it is stopped without waiting and reaped later.
+    if (ReadEventThread) {
+        ReadEventThread->Terminate();
+        DataEvent.Set();
+        if (Handling == ReadEventThread.get()) {
+            EndingReadEventThreads.push_back(std::move(ReadEventThread));
+        } else {
+            ReadEventThread->WaitFor();
+            ReadEventThread.reset();
+        }
+    }
+    if (StatusEventThread) {
+        StatusEventThread->Terminate();
+        StatusEvent.Set();
+        if (Handling == StatusEventThread.get()) {
+            EndingStatusEventThreads.push_back(std::move(StatusEventThread));
+        } else {
+            StatusEventThread->WaitFor();
+            StatusEventThread.reset();
+        }
+    }
+}
+
+void TCommPort::ReapThreads() {
+    for (auto& t : EndingReadEventThreads)
+        t->WaitFor();
+    EndingReadEventThreads.clear();
+    for (auto& t : EndingStatusEventThreads)
+        t->WaitFor();
+    EndingStatusEventThreads.clear();
+}
+
+// ---- Rings --------------------------------------------------------------------------------
+
+std::uint32_t TCommPort::InBuffFree() {
+    plat::CriticalSectionLock lock(InLock);
+    return InRing.Size - InRing.Used.load();
+}
+
+std::uint32_t TCommPort::OutBuffFree() {
+    plat::CriticalSectionLock lock(OutLock);
+    return OutRing.Size - OutRing.Used.load();
+}
+
+// Takes what fits, in at most two pieces after the tail; never waits for room or the device.
+std::uint32_t TCommPort::PutBlock(const void* source, std::uint32_t length) {
+    std::lock_guard producer(PutLock);
+    if (!PortHandle || !Accepting) return 0;
+    std::uint32_t head, used;
+    {
+        plat::CriticalSectionLock lock(OutLock);
+        head = OutRing.Head;
+        used = OutRing.Used.load();
+    }
+    const std::uint32_t size = OutRing.Size;
+    const std::uint32_t tail = head + used;
+    std::uint32_t first, firstLength, secondLength = 0;
+    if (tail < size) {
+        first = tail;
+        firstLength = std::min(length, size - tail);
+        if (length >= size - tail) secondLength = std::min(length - (size - tail), head);
+    } else {
+        first = tail - size;
+        firstLength = std::min(length, head - first);
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(source);
+    if (firstLength) std::memcpy(OutRing.Buffer.get() + first, bytes, firstLength);
+    if (secondLength) std::memcpy(OutRing.Buffer.get(), bytes + firstLength, secondLength);
+    const std::uint32_t taken = firstLength + secondLength;
+    {
+        plat::CriticalSectionLock lock(OutLock);
+        OutRing.Used.fetch_add(taken);
+    }
+    if (taken > 0) WriteEvent.Set();
+    return taken;
+}
+
+std::uint32_t TCommPort::GetBlock(void* destination, std::uint32_t length) {
+    if (!IsEnabled() || InBuffUsed() == 0) return 0;
+    std::uint32_t head, used;
+    {
+        plat::CriticalSectionLock lock(InLock);
+        head = InRing.Head;
+        used = InRing.Used.load();
+    }
+    const std::uint32_t size = InRing.Size;
+    std::uint32_t firstLength, secondLength = 0;
+    if (head + used < size) {
+        firstLength = std::min(length, used);
+    } else {
+        firstLength = std::min(length, size - head);
+        if (length >= size - head)
+            secondLength = std::min(length - (size - head), head + used - size);
+    }
+    auto* bytes = static_cast<std::uint8_t*>(destination);
+    if (firstLength) std::memcpy(bytes, InRing.Buffer.get() + head, firstLength);
+    if (secondLength) std::memcpy(bytes + firstLength, InRing.Buffer.get(), secondLength);
+    const std::uint32_t given = firstLength + secondLength;
+    {
+        plat::CriticalSectionLock lock(InLock);
+        InRing.Used.fetch_sub(given);
+        InRing.Head += given;
+        if (InRing.Head >= size) InRing.Head -= size;
+    }
+    // The reader may have stopped on a full ring.
+    ReadEvent.Set();
+    return given;
+}
+
+std::uint32_t TCommPort::PutChar(std::uint8_t c) {
+    return PutBlock(&c, 1);
+}
+
+std::uint32_t TCommPort::PutString(const char* text) {
+    if (!text) return 0;
+    const std::size_t length = std::strlen(text);
+    if (length == 0) return 0;
+    return PutBlock(text, static_cast<std::uint32_t>(std::min<std::size_t>(length, UINT32_MAX)));
+}
+
+std::uint8_t TCommPort::GetChar() {
+    if (InBuffUsed() == 0) return 0;
+    std::uint8_t c = 0;
+    GetBlock(&c, 1);
+    return c;
+}
+
+// The held bytes are dropped by moving Head past them, so a read in flight lands at the new
+// Head.
+void TCommPort::FlushInBuffer() {
+    if (IsEnabled()) PortHandle->PurgeComm(plat::PURGE_RXABORT | plat::PURGE_RXCLEAR);
+    plat::CriticalSectionLock lock(InLock);
+    if (InRing.Size > 0) InRing.Head = (InRing.Head + InRing.Used.load()) % InRing.Size;
+    InRing.Used.store(0);
+}
+
+// The producer is held off meanwhile. A chunk the writer has in flight stays counted until
+// its write returns (the purge ends it), so the bytes put after the flush keep their place.
+void TCommPort::FlushOutBuffer() {
+    std::lock_guard producer(PutLock);
+    if (IsEnabled()) PortHandle->PurgeComm(plat::PURGE_TXABORT | plat::PURGE_TXCLEAR);
+    plat::CriticalSectionLock lock(OutLock);
+    WriteEvent.Reset();
+    OutRing.Used.store(OutRing.InFlight);
+    ++OutRing.Flushes;
+}
+
+// ---- Modem lines, break, queue count ------------------------------------------------------
+
+void TCommPort::SetDTR(bool value) {
+    if (!Open) {
+        FDTR = value;
+        return;
+    }
+    if (IsEnabled() && PortHandle->EscapeCommFunction(value ? plat::SETDTR : plat::CLRDTR))
+        FDTR = value;
+}
+
+void TCommPort::SetRTS(bool value) {
+    if (!Open) {
+        FRTS = value;
+        return;
+    }
+    if (IsEnabled() && PortHandle->EscapeCommFunction(value ? plat::SETRTS : plat::CLRRTS))
+        FRTS = value;
+}
+
+bool TCommPort::SetBreak(bool on) {
+    if (!Open || !IsEnabled()) return false;
+    return PortHandle->EscapeCommFunction(on ? plat::SETBREAK : plat::CLRBREAK);
+}
+
+void TCommPort::SendBreak(std::uint16_t ticks) {
+    if (Open) SetBreak(true);
+    plat::Sleep(static_cast<plat::DWORD>(ticks) * 55);
+    if (Open) SetBreak(false);
+}
+
+void TCommPort::PowerOn() {
+    if (IsEnabled()) {
+        PortHandle->EscapeCommFunction(plat::SETDTR);
+        PortHandle->EscapeCommFunction(plat::SETRTS);
+    }
+    FRTS = true;
+    FDTR = true;
+}
+
+void TCommPort::PowerOff() {
+    if (IsEnabled()) {
+        PortHandle->EscapeCommFunction(plat::CLRDTR);
+        PortHandle->EscapeCommFunction(plat::CLRRTS);
+    }
+    FRTS = false;
+    FDTR = false;
+}
+
+bool TCommPort::GetModemState(int line) {
+    static constexpr plat::DWORD Bits[] = {plat::MS_CTS_ON, plat::MS_DSR_ON, plat::MS_RING_ON,
+                                           plat::MS_RLSD_ON};
+    if (line < 1 || line > 4 || !Open || !IsEnabled()) return false;
+    plat::DWORD status = 0;
+    return PortHandle->GetCommModemStatus(status) && (status & Bits[line - 1]);
+}
+
+std::int32_t TCommPort::OutQueCount() {
+    if (!Open || !IsEnabled()) return 0;
+    plat::DWORD errors = 0;
+    plat::COMSTAT stat;
+    PortHandle->ClearCommError(errors, stat);
+    return static_cast<std::int32_t>(stat.cbOutQue);
+}
+
+void TCommPort::TakeModemStatus(plat::DWORD status) {
+    FCTS.store(status & plat::MS_CTS_ON);
+    FDSR.store(status & plat::MS_DSR_ON);
+    FDCD.store(status & plat::MS_RLSD_ON);
+    FRing.store(status & plat::MS_RING_ON);
+}

@@ -1,0 +1,144 @@
+#include "platform/qt/Application.h"
+
+#include "platform/MainThread.h"
+#include "platform/MessageBox.h"
+#include "platform/Shell.h"
+
+#include <QDesktopServices>
+#include <QFont>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QUrl>
+
+#include <mutex>
+
+namespace plat {
+
+namespace {
+
+// The wake hook may run in any thread at any time; the application it wakes is looked up under
+// this lock, so a wake racing with the application's end finds no target instead of a dead one.
+std::mutex wakeMutex;
+QObject* wakeTarget = nullptr;
+
+void WakeLoop() {
+    std::lock_guard lock(wakeMutex);
+    if (!wakeTarget) return;
+    QMetaObject::invokeMethod(
+        wakeTarget, [] { MainThread::ProcessPending(); }, Qt::QueuedConnection);
+}
+
+QMessageBox::Icon IconOf(unsigned flags) {
+    switch (flags & 0xF0u) {
+    case MB_ICONERROR:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONWARNING:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+QMessageBox::StandardButtons ButtonsOf(unsigned flags) {
+    switch (flags & 0x0Fu) {
+    case MB_OKCANCEL:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MB_YESNO:
+        return QMessageBox::Yes | QMessageBox::No;
+    default:
+        return QMessageBox::Ok;
+    }
+}
+
+int AnswerOf(int button) {
+    switch (button) {
+    case QMessageBox::Cancel:
+        return IDCANCEL;
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    default:
+        return IDOK;
+    }
+}
+
+// The forms name the Windows fonts they were designed with; take the nearest one installed.
+void SubstituteWindowsFonts() {
+    QFont::insertSubstitutions("MS Sans Serif", {"Microsoft Sans Serif", "Arial", "Liberation Sans",
+                                                 "Arimo", "DejaVu Sans"});
+    QFont::insertSubstitutions("Times New Roman",
+                               {"Liberation Serif", "Tinos", "Times", "DejaVu Serif"});
+}
+
+bool OpenWithDesktop(const std::string& target) {
+    QUrl url = QUrl::fromUserInput(QString::fromStdString(target));
+    return url.isValid() && QDesktopServices::openUrl(url);
+}
+
+} // namespace
+
+int QtMessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    QMessageBox box(IconOf(flags), QString::fromStdString(caption), QString::fromStdString(text),
+                    ButtonsOf(flags), QApplication::activeWindow());
+    return AnswerOf(box.exec());
+}
+
+void InstallQtHooks() {
+    MainThread::Bind();
+    {
+        std::lock_guard lock(wakeMutex);
+        wakeTarget = QCoreApplication::instance();
+    }
+    MainThread::SetWakeHook(WakeLoop);
+    SetMessageBoxHook(QtMessageBox);
+    SetShellOpenHook(OpenWithDesktop);
+    SubstituteWindowsFonts();
+    // Calls queued before the loop existed.
+    WakeLoop();
+}
+
+void RemoveQtHooks() {
+    SetShellOpenHook({});
+    SetMessageBoxHook({});
+    MainThread::SetWakeHook({});
+    std::lock_guard lock(wakeMutex);
+    wakeTarget = nullptr;
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    InstallQtHooks();
+}
+
+TApplication::~TApplication() {
+    RemoveQtHooks();
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        ShowException(error);
+    } catch (...) {
+        ShowException(std::string("Unknown exception"));
+    }
+    return false;
+}
+
+void TApplication::ShowException(const std::exception& error) {
+    ShowException(error.what());
+}
+
+void TApplication::ShowException(const std::string& message) {
+    std::string caption = QCoreApplication::applicationName().toStdString();
+    if (const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+        app && !app->applicationDisplayName().isEmpty())
+        caption = app->applicationDisplayName().toStdString();
+    MessageBox(message, caption, MB_OK | MB_ICONERROR);
+}
+
+} // namespace plat

@@ -1,0 +1,37 @@
+// The application object of the Qt programs: the platform's hooks (waking the event loop for
+// calls queued to the GUI thread, message boxes as dialogs) installed for its lifetime, and the
+// default exception handler of the event loop.
+#pragma once
+
+#include <QApplication>
+
+#include <exception>
+#include <string>
+
+namespace plat {
+
+class TApplication : public QApplication {
+public:
+    TApplication(int& argc, char** argv);
+    ~TApplication() override;
+
+    // An exception that escapes an event handler is shown and the loop goes on.
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    // The standard display of an exception: its message in an error box titled with the
+    // application's name.
+    static void ShowException(const std::exception& error);
+    static void ShowException(const std::string& message);
+};
+
+// Installs the hooks (and the substitutes of the Windows font names) without an application
+// subclass (tests use a plain QApplication). InstallQtHooks must run in the GUI thread after the
+// QApplication exists; RemoveQtHooks before it is destroyed.
+void InstallQtHooks();
+void RemoveQtHooks();
+
+// The message box hook of the Qt programs: a modal QMessageBox with the icon and the buttons
+// the flags ask for.
+int QtMessageBox(const std::string& text, const std::string& caption, unsigned flags);
+
+} // namespace plat

@@ -1,0 +1,104 @@
+#include "platform/qt/ListView.h"
+
+#include <QHeaderView>
+#include <QPalette>
+#include <QScrollBar>
+
+namespace plat {
+
+TListView::TListView(QWidget* parent) : QTableWidget(parent) {
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setShowGrid(true);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The selection shows only while the list has the focus.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight,
+                 pal.color(QPalette::Active, QPalette::Base));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::Text));
+    setPalette(pal);
+}
+
+void TListView::ClearAll() {
+    clear();
+    setRowCount(0);
+    setColumnCount(0);
+}
+
+int TListView::AddColumn(int width, bool fixed) {
+    const int column = columnCount();
+    setColumnCount(column + 1);
+    setHorizontalHeaderItem(column, new QTableWidgetItem(QString()));
+    horizontalHeader()->setSectionResizeMode(column,
+                                             fixed ? QHeaderView::Fixed : QHeaderView::Interactive);
+    setColumnWidth(column, width);
+    return column;
+}
+
+void TListView::SetColumnCaption(int column, const std::string& caption) {
+    if (column < 0 || column >= columnCount()) return;
+    QTableWidgetItem* item = horizontalHeaderItem(column);
+    if (!item) {
+        item = new QTableWidgetItem;
+        setHorizontalHeaderItem(column, item);
+    }
+    item->setText(QString::fromStdString(caption));
+}
+
+std::string TListView::ColumnCaption(int column) const {
+    const QTableWidgetItem* item = horizontalHeaderItem(column);
+    return item ? item->text().toStdString() : std::string();
+}
+
+void TListView::ClearItems() {
+    clearContents();
+    setRowCount(0);
+}
+
+int TListView::AddItem(const std::string& caption, const std::vector<std::string>& subItems) {
+    const int row = rowCount();
+    insertRow(row);
+    SetCell(row, 0, caption);
+    for (std::size_t i = 0; i < subItems.size(); ++i)
+        SetCell(row, static_cast<int>(i) + 1, subItems[i]);
+    return row;
+}
+
+void TListView::SetCell(int row, int column, const std::string& text) {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) return;
+    QTableWidgetItem* cell = item(row, column);
+    if (!cell) {
+        cell = new QTableWidgetItem;
+        setItem(row, column, cell);
+    }
+    cell->setText(QString::fromStdString(text));
+}
+
+std::string TListView::Cell(int row, int column) const {
+    const QTableWidgetItem* cell = item(row, column);
+    return cell ? cell->text().toStdString() : std::string();
+}
+
+void TListView::BeginUpdate() {
+    if (updateDepth_++ == 0) setUpdatesEnabled(false);
+}
+
+void TListView::EndUpdate() {
+    if (updateDepth_ > 0 && --updateDepth_ == 0) setUpdatesEnabled(true);
+}
+
+void TListView::ScrollToEnd() {
+    scrollToBottom();
+}
+
+} // namespace plat

@@ -1,0 +1,41 @@
+// A multi-column report list in the manner of the framework's list view: a caption column and
+// sub-item columns, grid lines, whole-row selection, read-only cells and columns of fixed width.
+#pragma once
+
+#include <QTableWidget>
+
+#include <string>
+#include <vector>
+
+namespace plat {
+
+class TListView : public QTableWidget {
+public:
+    explicit TListView(QWidget* parent = nullptr);
+
+    // Removes every row and every column.
+    void ClearAll();
+    // Appends a column; a fixed column cannot be resized by the user.
+    int AddColumn(int width, bool fixed = true);
+    void SetColumnCaption(int column, const std::string& caption);
+    std::string ColumnCaption(int column) const;
+
+    int Count() const { return rowCount(); }
+    void ClearItems();
+    // Appends a row: column 0 takes the caption, the next columns the sub-items. Returns its index.
+    int AddItem(const std::string& caption, const std::vector<std::string>& subItems = {});
+    // Column 0 is the caption, column k the k-th sub-item. Out-of-range cells are ignored.
+    void SetCell(int row, int column, const std::string& text);
+    std::string Cell(int row, int column) const;
+
+    // Batches a rebuild into one repaint; brackets may nest.
+    void BeginUpdate();
+    void EndUpdate();
+
+    void ScrollToEnd();
+
+private:
+    int updateDepth_ = 0;
+};
+
+} // namespace plat

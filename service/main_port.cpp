@@ -1,0 +1,96 @@
+// The port: opening it, collecting the received bytes for the link thread, the 20 ms tick
+// counter, the byte view and the link line.
+#include "service/Unit1.h"
+#include "service/main.h"
+
+#include "platform/Shell.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdio>
+
+std::int32_t LastRxLength = 0;
+
+void TNdForm::Button5Click() {
+    CommPort1->SetComNumber(ComboBox3->currentIndex() + 1);
+    // The open must run whatever state the component believes it is in.
+    CommPort1->Open = false;
+    CommPort1->SetOpen(true);
+    RxActivity = 0;
+}
+
+// The baud choice only marks the port for reopening: the recorder expects 57600 baud, and a
+// different line speed would lose it.
+void TNdForm::ComboBox3Change() {
+    Button5->setEnabled(true);
+}
+
+void TNdForm::CommPort1Open(int) {
+    BitBtn1->setEnabled(true);
+    Button5->setEnabled(false);
+    AddLogLine(Text(11001));
+}
+
+void TNdForm::CommPort1DataReceived(std::uint32_t) {
+    RxActivity = 1;
+    Label6->setText("2");
+    const std::uint32_t count = CommPort1->GetBlock(RxChunk, sizeof RxChunk);
+    // What does not fit is dropped: the buffer never grows beyond its 512 bytes.
+    LastRxLength = RxBuffer().Append(RxChunk, static_cast<std::int32_t>(count));
+    CommPort1->FlushInBuffer();
+}
+
+void TNdForm::CommPort1RxDSignal() {
+    Label6->setText(QString::number(RxActivity));
+}
+
+void TNdForm::Timer1Timer() {
+    if (TimerTicks >= 20)
+        Timer1->stop();
+    else
+        ++TimerTicks;
+}
+
+void TNdForm::SpeedButton1Click() {
+    Form1->show();
+    Form1->Memo1->clear();
+    Form1->setWindowTitle(QString::number(RxBuffer().Count()));
+    Form1->show();
+    Form1->Memo1->clear();
+    std::uint8_t bytes[ReceiveBuffer::Capacity];
+    const std::int32_t count = std::min(LastRxLength, ReceiveBuffer::Capacity);
+    RxBuffer().CopyStored(bytes, count);
+    for (std::int32_t i = 0; i < count; ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X", unsigned{bytes[i]});
+        Form1->Memo1->appendPlainText(hex);
+    }
+}
+
+void TNdForm::Label11Click() {
+    plat::ShellExecuteOpen(Label11->text().toStdString());
+}
+
+std::uint32_t TNdForm::PutBlock(const std::uint8_t* bytes, std::uint32_t length) {
+    return CommPort1->PutBlock(bytes, length);
+}
+
+// Called by the link thread: the timer belongs to the GUI thread, so the enabling is queued to
+// it (and dropped if the form is gone by then).
+void TNdForm::EnableTimer1() {
+    QMetaObject::invokeMethod(
+        Timer1,
+        [timer = Timer1] {
+            if (!timer->isActive()) timer->start();
+        },
+        Qt::QueuedConnection);
+}
+
+bool TNdForm::RadioButton1Checked() const {
+    return pcClock_.load();
+}
