@@ -232,11 +232,10 @@ void TCommPort::StartThreads() {
 void TCommPort::ClosePort() {
     if (!Open || Closing) return;
     Closing = true;
-    FCTS.store(false);
-    FDSR.store(false);
-    FDCD.store(false);
-    FRing.store(false);
+    TakeModemStatus(0);
     StopThreads();
+    // Once more: the status thread may have refreshed them before it stopped.
+    TakeModemStatus(0);
     ReleaseRings();
     Open = false;
     Closing = false;

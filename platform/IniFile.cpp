@@ -1,5 +1,6 @@
 #include "platform/IniFile.h"
 #include "platform/Formats.h"
+#include "platform/AsciiCase.h"
 
 #include <fstream>
 
@@ -21,18 +22,6 @@ std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-char FoldCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-    }
-    return true;
 }
 
 std::string_view Unquote(std::string_view value) {

@@ -222,6 +222,7 @@ private:
     bool MarkGone(DWORD code);
     void NoteWritten();
     void ApplyLineControl(DWORD oldFlags, DWORD newFlags);
+    bool SetLine(int bit, bool on);
     void DrainOutput();
 
     const int fd_;
@@ -324,14 +325,17 @@ bool TermiosDevice::SetCommState(const DCB& dcb) {
 }
 
 // DTR and RTS follow a change of their control mode; an unchanged mode leaves the lines as
-// the escape functions set them.
+// the escape functions set them. Under handshake a line is raised and then belongs to the
+// handshake (the kernel drives RTS; DTR stays up, telling the far side there is room).
 void TermiosDevice::ApplyLineControl(DWORD oldFlags, DWORD newFlags) {
     const DWORD dtr = newFlags & DCB_DTR_CONTROL_MASK;
-    if (dtr != (oldFlags & DCB_DTR_CONTROL_MASK) && dtr != DCB_DTR_HANDSHAKE)
-        EscapeCommFunction(dtr == DCB_DTR_ENABLE ? SETDTR : CLRDTR);
+    if (dtr != (oldFlags & DCB_DTR_CONTROL_MASK)) SetLine(TIOCM_DTR, dtr != DCB_DTR_DISABLE);
     const DWORD rts = newFlags & DCB_RTS_CONTROL_MASK;
-    if (rts != (oldFlags & DCB_RTS_CONTROL_MASK) && rts != DCB_RTS_HANDSHAKE)
-        EscapeCommFunction(rts == DCB_RTS_ENABLE ? SETRTS : CLRRTS);
+    if (rts != (oldFlags & DCB_RTS_CONTROL_MASK)) SetLine(TIOCM_RTS, rts != DCB_RTS_DISABLE);
+}
+
+bool TermiosDevice::SetLine(int bit, bool on) {
+    return ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) == 0 || Unsupported(errno) || FailErrno();
 }
 
 bool TermiosDevice::SetCommTimeouts(const COMMTIMEOUTS& timeouts) {
@@ -590,29 +594,29 @@ bool TermiosDevice::PurgeComm(DWORD flags) {
 }
 
 bool TermiosDevice::EscapeCommFunction(DWORD function) {
-    int bit = 0;
-    int r;
+    DWORD flags;
+    {
+        std::lock_guard lock(m_);
+        flags = dcb_.Flags;
+    }
     switch (function) {
     case SETDTR:
     case CLRDTR:
-        bit = TIOCM_DTR;
-        r = ioctl(fd_, function == SETDTR ? TIOCMBIS : TIOCMBIC, &bit);
-        break;
+        if ((flags & DCB_DTR_CONTROL_MASK) == DCB_DTR_HANDSHAKE) break;
+        return SetLine(TIOCM_DTR, function == SETDTR);
     case SETRTS:
     case CLRRTS:
-        bit = TIOCM_RTS;
-        r = ioctl(fd_, function == SETRTS ? TIOCMBIS : TIOCMBIC, &bit);
-        break;
+        if ((flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_HANDSHAKE) break;
+        return SetLine(TIOCM_RTS, function == SETRTS);
     case SETBREAK:
-        r = ioctl(fd_, TIOCSBRK);
-        break;
     case CLRBREAK:
-        r = ioctl(fd_, TIOCCBRK);
-        break;
+        return ioctl(fd_, function == SETBREAK ? TIOCSBRK : TIOCCBRK) == 0 || Unsupported(errno) ||
+               FailErrno();
     default:
-        return Fail(ERROR_INVALID_PARAMETER);
+        break;
     }
-    return r == 0 || Unsupported(errno) || FailErrno();
+    // Unknown functions, and a line that the handshake drives.
+    return Fail(ERROR_INVALID_PARAMETER);
 }
 
 bool TermiosDevice::GetCommModemStatus(DWORD& status) {

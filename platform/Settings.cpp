@@ -1,4 +1,5 @@
 #include "platform/Settings.h"
+#include "platform/AsciiCase.h"
 
 #include <cerrno>
 #include <climits>
@@ -35,18 +36,6 @@ struct Store {
     std::vector<RegKey> keys;
     bool damaged = false; // the file exists but did not parse or could not be read
 };
-
-char FoldCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-    }
-    return true;
-}
 
 // True when `path` is `key` itself or one of its subkeys.
 bool IsSameOrBelow(std::string_view path, std::string_view key) {

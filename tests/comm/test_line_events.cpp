@@ -289,20 +289,6 @@ TEST_F(LineEventTest, SetupErrorReachesOnOpenAndThePortOpensAnyway) {
     EXPECT_EQ(opened, 0);
 }
 
-TEST_F(LineEventTest, QueueCountAndPurgeCodes) {
-    port.OpenPort();
-    Line()->SetOutQueue(7);
-    EXPECT_EQ(port.OutQueCount(), 7);
-    port.FlushInBuffer();
-    port.FlushOutBuffer();
-    {
-        auto lock = Line()->Lock();
-        EXPECT_EQ(Line()->purges, (std::vector<plat::DWORD>{0x000A, 0x0005}));
-    }
-    port.ClosePort();
-    EXPECT_EQ(port.OutQueCount(), 0);
-}
-
 TEST_F(LineEventTest, ClosingFromInsideAnEventHandlerDoesNotHang) {
     int closes = 0;
     port.OnClose = [&](TCommPort*) { ++closes; };

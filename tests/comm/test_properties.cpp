@@ -23,31 +23,6 @@ protected:
 
 using Strings = std::vector<std::string>;
 
-TEST_F(PropertyTest, ConstructorDefaults) {
-    TCommPort fresh;
-    EXPECT_EQ(fresh.ComNumber(), 2);
-    EXPECT_FALSE(fresh.Open);
-    EXPECT_FALSE(fresh.IsEnabled());
-    EXPECT_EQ(fresh.BaudRate(), cbr9600);
-    EXPECT_EQ(fresh.Baud(), 9600);
-    EXPECT_EQ(fresh.Control(), ccNone);
-    EXPECT_EQ(fresh.Parity(), paNone);
-    EXPECT_EQ(fresh.StopBits(), sb1_0);
-    EXPECT_EQ(fresh.DataBits(), 8);
-    EXPECT_EQ(fresh.InSize(), 2048u);
-    EXPECT_EQ(fresh.OutSize(), 4096u);
-    EXPECT_EQ(fresh.InBuffUsed(), 0u);
-    EXPECT_EQ(fresh.OutBuffFree(), 4096u);
-    EXPECT_EQ(fresh.XonLim(), 0);
-    EXPECT_EQ(fresh.XoffLim(), 1024);
-    EXPECT_EQ(fresh.XonChar(), 0x11);
-    EXPECT_EQ(fresh.XoffChar(), 0x13);
-    EXPECT_EQ(fresh.EventChar(), 0);
-    EXPECT_FALSE(fresh.DTR() || fresh.RTS() || fresh.CTS() || fresh.DSR() || fresh.DCD() ||
-                 fresh.Ring());
-    EXPECT_EQ(fresh.MonitorEvents.Bits(), 0x01FD);
-}
-
 TEST_F(PropertyTest, BaudAndBaudRateAreTwoViewsOfOneValue) {
     port.SetBaud(12345);
     EXPECT_EQ(port.BaudRate(), cbr9600);
@@ -216,16 +191,6 @@ TEST_F(PropertyTest, DestroyingAnOpenPortRaisesOnClose) {
     auto lock = Line()->Lock();
     EXPECT_EQ(Line()->written, "bye");
     EXPECT_TRUE(Line()->closed);
-}
-
-TEST_F(PropertyTest, DtrWrittenWhileClosedIsAppliedByTheNextOpen) {
-    port.SetDTR(true);
-    EXPECT_TRUE(port.DTR());
-    port.PowerOn();
-    EXPECT_TRUE(port.RTS());
-    port.OpenPort();
-    auto lock = Line()->Lock();
-    EXPECT_EQ(Line()->escapes, (std::vector<plat::DWORD>{plat::SETDTR, plat::SETRTS}));
 }
 
 } // namespace

@@ -101,6 +101,7 @@ TEST_F(PtyTest, PutBlockBytesComeOutOnTheFarSide) {
 }
 
 TEST_F(PtyTest, ClosingWritesTheBytesStillInTheOutputRing) {
+    port.Timing.HeldWriteMs = 2000; // the far side will read: the drain keeps making progress
     port.OpenPort();
     ASSERT_TRUE(port.Open);
     // The far side reads nothing yet: the line fills up and the ring keeps the rest.
@@ -116,7 +117,6 @@ TEST_F(PtyTest, ClosingWritesTheBytesStillInTheOutputRing) {
     ASSERT_GT(port.OutBuffUsed(), 0u);
     std::string far;
     std::thread reader([&] { far = Text(pty.Read(taken.size(), 10000)); });
-    port.Timing.HeldWriteMs = 2000; // the far side reads now: the drain keeps making progress
     port.ClosePort();
     reader.join();
     EXPECT_EQ(far.size(), taken.size());

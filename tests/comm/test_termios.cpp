@@ -319,6 +319,15 @@ TEST_F(TermiosTest, APseudoTerminalHasNoModemLinesAndThatIsNoError) {
     EXPECT_TRUE(device->EscapeCommFunction(plat::SETBREAK));
     EXPECT_TRUE(device->EscapeCommFunction(plat::CLRBREAK));
     EXPECT_FALSE(device->EscapeCommFunction(77));
+
+    // Under hardware handshake DTR and RTS belong to the handshake.
+    plat::DCB dcb;
+    device->GetCommState(dcb);
+    dcb.Flags = 0x202D;
+    ASSERT_TRUE(device->SetCommState(dcb));
+    EXPECT_FALSE(device->EscapeCommFunction(plat::CLRDTR));
+    EXPECT_FALSE(device->EscapeCommFunction(plat::SETRTS));
+    EXPECT_TRUE(device->EscapeCommFunction(plat::SETBREAK));
     EXPECT_TRUE(device->SetupComm(2048, 4096));
     EXPECT_TRUE(device->SetCommTimeouts(plat::COMMTIMEOUTS{}));
 }

@@ -21,6 +21,13 @@ int Remaining(Clock::time_point deadline) {
 
 } // namespace
 
+// While no slave is open the master reports a hang-up at once; that must not turn the waits
+// into a busy loop.
+void PtyPair::WaitReadable(int ms) const {
+    pollfd p{master_, POLLIN, 0};
+    if (poll(&p, 1, ms) > 0 && !(p.revents & POLLIN)) usleep(static_cast<useconds_t>(ms) * 1000);
+}
+
 PtyPair::PtyPair(bool holdSlave) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
@@ -82,11 +89,9 @@ std::vector<std::uint8_t> PtyPair::Read(std::size_t n, int timeoutMs) {
             continue;
         }
         if (r < 0 && errno == EINTR) continue;
-        // EIO: no slave is open right now; keep waiting for one until the deadline.
         const int left = Remaining(deadline);
         if (left == 0) break;
-        pollfd p{master_, POLLIN, 0};
-        if (poll(&p, 1, std::min(left, 10)) < 0) break;
+        WaitReadable(std::min(left, 10));
     }
     return out;
 }
@@ -104,8 +109,7 @@ std::vector<std::uint8_t> PtyPair::ReadUntilQuiet(int quietMs, int timeoutMs) {
             continue;
         }
         if (Clock::now() - quietSince >= std::chrono::milliseconds(quietMs)) break;
-        pollfd p{master_, POLLIN, 0};
-        poll(&p, 1, 5);
+        WaitReadable(5);
     }
     return out;
 }

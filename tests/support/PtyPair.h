@@ -34,6 +34,8 @@ public:
     std::vector<std::uint8_t> ReadUntilQuiet(int quietMs = 100, int timeoutMs = 2000);
 
 private:
+    void WaitReadable(int ms) const;
+
     int master_ = -1;
     int heldSlave_ = -1;
     std::string slavePath_;
