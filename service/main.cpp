@@ -504,6 +504,11 @@ bool TNdForm::event(QEvent* e) {
         shownOnce_ = true;
         if (const QScreen* screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
+        // A desktop without a window manager, or one that keeps the focus from new windows,
+        // never hands the form the focus; the form counts as active once it is on screen.
+        QTimer::singleShot(0, this, [this] {
+            if (!activatedOnce_) ActivateOnStart();
+        });
     }
     return QWidget::event(e);
 }
@@ -532,8 +537,17 @@ void TNdForm::WatchActivation() {
         QWindow* before = lastFocusWindow_;
         lastFocusWindow_ = now;
         if (now != windowHandle() || before == now) return;
-        if (before == nullptr || IsFormWindow(before)) FormActivate();
+        if (before == nullptr) {
+            if (!activatedOnce_) ActivateOnStart();
+        } else if (IsFormWindow(before)) {
+            FormActivate();
+        }
     });
+}
+
+void TNdForm::ActivateOnStart() {
+    activatedOnce_ = true;
+    FormActivate();
 }
 
 bool TNdForm::IsFormWindow(QWindow* window) {

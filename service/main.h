@@ -184,6 +184,7 @@ private:
     void SetUpCommPort();
     void ReadSettingValues();
     void WatchActivation();
+    void ActivateOnStart();
     static bool IsFormWindow(QWindow* window);
     void SetUpLists();
     void FillPortLists();
@@ -199,6 +200,7 @@ private:
     ReceiveBuffer rxBuffer_;
     std::atomic<bool> pcClock_{true}; // RadioButton1's state for the link thread
     bool shownOnce_ = false;
+    bool activatedOnce_ = false; // the start's activation came, by focus or by showing
     QPointer<QWindow> lastFocusWindow_;
 };
 
