@@ -28,13 +28,11 @@ const char* const WarningCaption = "COM port warning";
 TCommPort::TCommPort() {
     MonitorEvents =
         TEventStates{evRxChar, evTxEmpty, evCTS, evDSR, evRlsd, evBreak, evError, evRing};
-    InRing.Size = 2048;
-    OutRing.Size = 4096;
 }
 
 TCommPort::~TCommPort() {
     ClosePort();
-    ReapThreads();
+    ReapThreads(true);
 }
 
 // ---- Line settings ------------------------------------------------------------------------
@@ -137,22 +135,26 @@ void TCommPort::SetComNumber(int value) {
     FComNumber = value;
 }
 
+// Written from a handler while a close is under way, the size still waits for the next open:
+// the rings keep theirs until the threads that use them have ended.
 void TCommPort::SetIBuffSize(std::uint32_t value) {
     const bool wasOpen = Open;
     SetOpen(false);
-    InRing.Size = value;
+    FInSize.store(value);
     if (wasOpen) SetOpen(true);
 }
 
 void TCommPort::SetOBuffSize(std::uint32_t value) {
     const bool wasOpen = Open;
     SetOpen(false);
-    OutRing.Size = value;
+    FOutSize.store(value);
     if (wasOpen) SetOpen(true);
 }
 
 bool TCommPort::AllocateRings() {
     std::lock_guard lock(PutLock);
+    OutRing.Size = OutSize();
+    InRing.Size = InSize();
     for (TRing* ring : {&OutRing, &InRing}) {
         ring->Head = 0;
         ring->Used.store(0);
@@ -163,14 +165,19 @@ bool TCommPort::AllocateRings() {
     return true;
 }
 
+// The device is closed outside the producer's lock: closing may wait for output still being
+// sent, and PutBlock must not wait with it.
 void TCommPort::ReleaseRings() {
-    std::lock_guard lock(PutLock);
-    Accepting = false;
-    PortHandle.reset();
-    InRing.Buffer.reset();
-    OutRing.Buffer.reset();
-    InRing.Used.store(0);
-    OutRing.Used.store(0);
+    std::unique_ptr<plat::SerialDevice> device;
+    {
+        std::lock_guard lock(PutLock);
+        Accepting = false;
+        device = std::move(PortHandle);
+        InRing.Buffer.reset();
+        OutRing.Buffer.reset();
+        InRing.Used.store(0);
+        OutRing.Used.store(0);
+    }
 }
 
 void TCommPort::OpenPort() {
@@ -181,7 +188,7 @@ void TCommPort::OpenPort() {
         Open = true;
         ClosePort();
     }
-    ReapThreads();
+    ReapThreads(false);
     const bool allocated = AllocateRings();
     plat::SetLastError(allocated ? 0 : ERROR_NOT_ENOUGH_MEMORY);
     std::unique_ptr<plat::SerialDevice> device;
@@ -197,6 +204,17 @@ void TCommPort::OpenPort() {
     }
     PortHandle->SetupComm(InSize(), OutSize());
     PortHandle->SetCommTimeouts(plat::COMMTIMEOUTS{});
+    ApplyLineSettings();
+    StartThreads();
+    Open = true;
+    SetDTR(FDTR);
+    SetRTS(FRTS);
+    if (const TErrorEvent handler = OnOpen) handler(this, static_cast<int>(plat::GetLastError()));
+}
+
+// Through the setters, so the adjustments (XoffLim against the current InSize) and the
+// warnings come again.
+void TCommPort::ApplyLineSettings() {
     SetComControl(FControl.load());
     SetBaudRate(FBaudRate);
     SetParity(FParity);
@@ -207,11 +225,6 @@ void TCommPort::OpenPort() {
     SetXonChar(FXonChar);
     SetXoffChar(FXoffChar);
     SetEventChar(FEventChar);
-    StartThreads();
-    Open = true;
-    SetDTR(FDTR);
-    SetRTS(FRTS);
-    if (OnOpen) OnOpen(this, static_cast<int>(plat::GetLastError()));
 }
 
 void TCommPort::StartThreads() {
@@ -239,81 +252,73 @@ void TCommPort::ClosePort() {
     ReleaseRings();
     Open = false;
     Closing = false;
-    if (OnClose) OnClose(this);
+    if (const TNotifyEvent handler = OnClose) handler(this);
 }
 
 // One thread at a time, each stopped completely before the next. The waits keep serving the
 // event threads' synchronized calls, so events may still be raised meanwhile.
 void TCommPort::StopThreads() {
-    if (StatusThread) {
-        StatusThread->Terminate();
-        StatusThread->Overlapped.Cancel();
+    StopWorker(StatusThread, [this] {
         if (PortHandle) PortHandle->SetCommMask(0);
-        StatusThread->WaitFor();
-        StatusThread.reset();
-    }
-    if (ReadThread) {
-        ReadThread->Terminate();
-        ReadThread->Overlapped.Cancel();
-        ReadEvent.Set();
-        ReadThread->WaitFor();
-        ReadThread.reset();
-    }
+    });
+    StopWorker(ReadThread, [this] { ReadEvent.Set(); });
     {
         // What PutBlock takes from here on would never be written: it takes nothing.
         std::lock_guard lock(PutLock);
         Accepting = false;
     }
-    if (WriteThread) {
-        WriteThread->Terminate();
-        WriteThread->Overlapped.Cancel();
-        WriteEvent.Set();
-        WriteThread->WaitFor();
-        WriteThread.reset();
-    }
-    // An event thread whose handler is running (the close was asked from inside it) waits for
-    // this very call; it is stopped without waiting and reaped later.
-    if (ReadEventThread) {
-        ReadEventThread->Terminate();
-        DataEvent.Set();
-        if (Handling == ReadEventThread.get()) {
-            EndingReadEventThreads.push_back(std::move(ReadEventThread));
-        } else {
-            ReadEventThread->WaitFor();
-            ReadEventThread.reset();
-        }
-    }
-    if (StatusEventThread) {
-        StatusEventThread->Terminate();
-        StatusEvent.Set();
-        if (Handling == StatusEventThread.get()) {
-            EndingStatusEventThreads.push_back(std::move(StatusEventThread));
-        } else {
-            StatusEventThread->WaitFor();
-            StatusEventThread.reset();
-        }
-    }
+    StopWorker(WriteThread, [this] { WriteEvent.Set(); });
+    StopEventThread(ReadEventThread, DataEvent);
+    StopEventThread(StatusEventThread, StatusEvent);
 }
 
-void TCommPort::ReapThreads() {
-    for (auto& t : EndingReadEventThreads)
-        t->WaitFor();
-    EndingReadEventThreads.clear();
-    for (auto& t : EndingStatusEventThreads)
-        t->WaitFor();
-    EndingStatusEventThreads.clear();
+// Cancelling the thread's own waits keeps a pending transfer or pause from holding it.
+template <class Worker, class Wake>
+void TCommPort::StopWorker(std::unique_ptr<Worker>& thread, Wake wake) {
+    if (!thread) return;
+    thread->Terminate();
+    thread->Overlapped.Cancel();
+    wake();
+    thread->WaitFor();
+    thread.reset();
+}
+
+// A thread whose handler is running (the close was asked from inside it) waits for this very
+// call, so it is not waited for here.
+template <class EventThread>
+void TCommPort::StopEventThread(std::unique_ptr<EventThread>& thread, plat::Event& wake) {
+    if (!thread) return;
+    thread->Terminate();
+    wake.Set();
+    if (thread->InHandler) {
+        EndingThreads.push_back(std::move(thread));
+        return;
+    }
+    thread->WaitFor();
+    thread.reset();
+}
+
+// Deletes the stopped event threads that have ended; with wait, waits for all of them.
+void TCommPort::ReapThreads(bool wait) {
+    std::erase_if(EndingThreads, [wait](const std::unique_ptr<plat::TThread>& t) {
+        if (wait) t->WaitFor();
+        return t->Finished();
+    });
 }
 
 // ---- Rings --------------------------------------------------------------------------------
 
+// A size written while a close is under way may be below what the ring still holds.
 std::uint32_t TCommPort::InBuffFree() {
     plat::CriticalSectionLock lock(InLock);
-    return InRing.Size - InRing.Used.load();
+    const std::uint32_t size = InSize();
+    return size - std::min(size, InRing.Used.load());
 }
 
 std::uint32_t TCommPort::OutBuffFree() {
     plat::CriticalSectionLock lock(OutLock);
-    return OutRing.Size - OutRing.Used.load();
+    const std::uint32_t size = OutSize();
+    return size - std::min(size, OutRing.Used.load());
 }
 
 // Takes what fits, in at most two pieces after the tail; never waits for room or the device.

@@ -8,6 +8,7 @@
 
 #include "platform/SerialDevice.h"
 #include "platform/Sync.h"
+#include "platform/Thread.h"
 
 #include <atomic>
 #include <cstdint>
@@ -93,7 +94,8 @@ struct TCommPortTiming {
     plat::DWORD FailPauseMs = 100;
 };
 
-// Head and Used are changed only under the ring's lock; Used is also read without it.
+// Head and Used are changed only under the ring's lock; Used is also read without it. Buffer
+// and Size are set by OpenPort before the threads start and stay fixed until they have ended.
 struct TRing {
     std::unique_ptr<std::uint8_t[]> Buffer;
     std::uint32_t Size = 0;
@@ -124,9 +126,9 @@ public:
     bool DSR() const { return FDSR.load(); }
     bool DCD() const { return FDCD.load(); }
     bool Ring() const { return FRing.load(); }
-    std::uint32_t InSize() const { return InRing.Size; }
+    std::uint32_t InSize() const { return FInSize.load(); }
     void SetIBuffSize(std::uint32_t value);
-    std::uint32_t OutSize() const { return OutRing.Size; }
+    std::uint32_t OutSize() const { return FOutSize.load(); }
     void SetOBuffSize(std::uint32_t value);
     std::uint32_t InBuffFree();
     std::uint32_t InBuffUsed() const { return InRing.Used.load(); }
@@ -206,11 +208,15 @@ private:
     friend class TCommPortTestPeer;
 
     template <class Change> void ChangeLineState(Change change);
+    void ApplyLineSettings();
     bool AllocateRings();
     void ReleaseRings();
     void StartThreads();
     void StopThreads();
-    void ReapThreads();
+    template <class Worker, class Wake> void StopWorker(std::unique_ptr<Worker>& thread, Wake wake);
+    template <class EventThread>
+    void StopEventThread(std::unique_ptr<EventThread>& thread, plat::Event& wake);
+    void ReapThreads(bool wait);
     void TakeModemStatus(plat::DWORD status);
 
     std::unique_ptr<plat::SerialDevice> PortHandle;
@@ -226,6 +232,9 @@ private:
     std::uint8_t FXonChar = 0x11;
     std::uint8_t FXoffChar = 0x13;
     std::uint8_t FEventChar = 0;
+    // The ring sizes as written; the rings take them at the next OpenPort.
+    std::atomic<std::uint32_t> FInSize{2048};
+    std::atomic<std::uint32_t> FOutSize{4096};
     std::unique_ptr<TReadThread> ReadThread;
     std::unique_ptr<TWriteThread> WriteThread;
     std::unique_ptr<TStatusThread> StatusThread;
@@ -252,10 +261,9 @@ private:
     // writer is there to send what it takes.
     std::mutex PutLock;
     bool Accepting = false;
-    // GUI-thread guards: a close asked for while one runs, and an event thread that waits in
-    // Synchronize for the handler now running (it cannot be waited for from inside it).
+    // GUI-thread guards: a close asked for while one runs, and event threads stopped while
+    // their handler ran (the close or reopen came from inside it, so they could not be waited
+    // for); they end once the handler returns and are deleted later.
     bool Closing = false;
-    const void* Handling = nullptr;
-    std::vector<std::unique_ptr<TReadEventThread>> EndingReadEventThreads;
-    std::vector<std::unique_ptr<TStatusEventThread>> EndingStatusEventThreads;
+    std::vector<std::unique_ptr<plat::TThread>> EndingThreads;
 };

@@ -13,14 +13,14 @@ void TReadEventThread::Execute() {
     }
 }
 
+// The handler is called through a copy: it may assign the event anew, itself included.
 void TReadEventThread::DoDataReceived() {
-    if (!Port->OnDataReceived) return;
-    const void* outer = Port->Handling;
-    Port->Handling = this;
-    struct Restore {
-        TCommPort* port;
-        const void* outer;
-        ~Restore() { port->Handling = outer; }
-    } restore{Port, outer};
-    Port->OnDataReceived(Port, Port->InBuffUsed());
+    const TDataReceivedEvent handler = Port->OnDataReceived;
+    if (!handler) return;
+    InHandler = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{InHandler};
+    handler(Port, Port->InBuffUsed());
 }

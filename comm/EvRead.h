@@ -10,6 +10,8 @@ public:
     ~TReadEventThread() override;
 
     TCommPort* const Port;
+    // GUI thread only: a handler raised by this thread is running.
+    bool InHandler = false;
 
     // Runs in the GUI thread.
     void DoDataReceived();

@@ -16,15 +16,14 @@ void TStatusEventThread::Execute() {
 }
 
 // The mask is read once; the events come in this fixed order whatever order the line saw.
+// Each handler is called through a copy: it may assign the events anew, itself included.
 void TStatusEventThread::DoStatusEvents() {
     const plat::DWORD mask = Port->LastEventMask.load();
-    const void* outer = Port->Handling;
-    Port->Handling = this;
-    struct Restore {
-        TCommPort* port;
-        const void* outer;
-        ~Restore() { port->Handling = outer; }
-    } restore{Port, outer};
+    InHandler = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{InHandler};
     const struct {
         plat::DWORD bit;
         const TNotifyEvent& event;
@@ -34,8 +33,11 @@ void TStatusEventThread::DoStatusEvents() {
         {plat::EV_RXCHAR, Port->OnRxDSignal},  {plat::EV_RXFLAG, Port->OnRxEventSignal},
         {plat::EV_TXEMPTY, Port->OnTxDSignal}, {plat::EV_BREAK, Port->OnBreakSignal},
     };
-    for (const auto& e : order)
-        if ((mask & e.bit) && e.event) e.event(Port);
-    if ((mask & plat::EV_ERR) && Port->OnErrorSignal)
-        Port->OnErrorSignal(Port, static_cast<int>(plat::GetLastError()));
+    for (const auto& e : order) {
+        if (!(mask & e.bit)) continue;
+        if (const TNotifyEvent handler = e.event) handler(Port);
+    }
+    if (!(mask & plat::EV_ERR)) return;
+    if (const TErrorEvent handler = Port->OnErrorSignal)
+        handler(Port, static_cast<int>(plat::GetLastError()));
 }

@@ -29,28 +29,38 @@ plat::DWORD TStatusThread::EventMask(TEventStates events) {
 }
 
 void TStatusThread::Execute() {
-    plat::DWORD status = 0;
-    if (PortHandle && PortHandle->GetCommModemStatus(status)) Port->TakeModemStatus(status);
+    if (PortHandle) TakeLines();
     Port->LastEventMask.store(0);
     while (!Terminated()) {
         plat::DWORD mask = 0;
-        if (!WaitEvent(mask)) continue;
+        // A wait ended by the close counts as one completed with mask 0, as SetCommMask(0)
+        // would end it: the last pass then leaves no stale events for the close to raise.
+        if (!WaitEvent(mask) && !Terminated()) continue;
         Port->LastEventMask.store(mask);
-        if ((mask & LineChanges) && PortHandle->GetCommModemStatus(status)) {
-            Port->TakeModemStatus(status);
-            if (Port->FControl.load() == ccHard && Port->FCTS.load() && Port->OutBuffUsed() > 0)
-                Port->WriteEvent.Set();
-        }
+        if (mask & LineChanges) TakeLines();
         if (mask & plat::EV_RXCHAR) Port->ReadEvent.Set();
         Port->StatusEvent.Set();
     }
 }
 
+// The writer waits for this wake while the handshake holds it, also when CTS is found on by
+// the first reading after the open.
+void TStatusThread::TakeLines() {
+    plat::DWORD status = 0;
+    if (!PortHandle->GetCommModemStatus(status)) return;
+    Port->TakeModemStatus(status);
+    if (Port->FControl.load() == ccHard && Port->FCTS.load() && Port->OutBuffUsed() > 0)
+        Port->WriteEvent.Set();
+}
+
 // A wait that does not complete at once is looked at only after the pause, so that the bytes
-// of one burst are taken by one wake of the reader.
+// of one burst are taken by one wake of the reader. mask is 0 unless the wait completed.
 bool TStatusThread::WaitEvent(plat::DWORD& mask) {
     if (PortHandle->WaitCommEvent(mask, Overlapped)) return true;
     const plat::DWORD error = plat::GetLastError();
     Overlapped.Pause(Port->Timing.StatusPauseMs);
-    return error == plat::ERROR_IO_PENDING && PortHandle->GetCommEventResult(Overlapped, mask);
+    if (error == plat::ERROR_IO_PENDING && PortHandle->GetCommEventResult(Overlapped, mask))
+        return true;
+    mask = 0;
+    return false;
 }

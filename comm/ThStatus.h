@@ -23,5 +23,6 @@ protected:
     void Execute() override;
 
 private:
+    void TakeLines();
     bool WaitEvent(plat::DWORD& mask);
 };

@@ -264,7 +264,8 @@ float Serial::RoundTo(float x, int decimals) {
     if (t < 0x1p63L) whole = static_cast<std::int64_t>(t);
     const auto n = static_cast<std::int32_t>(static_cast<std::uint32_t>(whole & 0xFFFFFFFF));
     const auto r = static_cast<float>(static_cast<long double>(n) / static_cast<long double>(m));
-    return negative ? -r : r;
+    // A small negative value that rounds to zero gives +0, as a positive one does.
+    return negative && r != 0.0f ? -r : r;
 }
 
 std::uint16_t Serial::Crc16(const std::uint8_t* data, std::uint16_t length) {
@@ -278,18 +279,19 @@ std::uint16_t Serial::Crc16(const std::uint8_t* data, std::uint16_t length) {
     return static_cast<std::uint16_t>((hi << 8) | lo);
 }
 
-ClockRecord Serial::ClockFromLocalTime(const std::tm& local) {
-    // Days counted 1 = Sunday .. 7 = Saturday, minus one, Sunday's 0 becoming 7.
-    const int sundayBased = local.tm_wday + 1;
-    const int dayOfWeek = sundayBased - 1 == 0 ? 7 : sundayBased - 1;
+ClockRecord Serial::ClockFromDateTime(plat::TDateTime local) {
+    const plat::DateTimeParts parts = plat::DecodeDateTime(local);
+    // The platform counts 1 = Sunday .. 7 = Saturday: one less, Sunday's 0 becoming 7.
+    int dayOfWeek = plat::DayOfWeek(local) - 1;
+    if (dayOfWeek == 0) dayOfWeek = 7;
     ClockRecord c;
-    c.Second = static_cast<std::uint16_t>(local.tm_sec);
-    c.Minute = static_cast<std::uint16_t>(local.tm_min);
-    c.Hour = static_cast<std::uint16_t>(local.tm_hour);
+    c.Second = static_cast<std::uint16_t>(parts.second);
+    c.Minute = static_cast<std::uint16_t>(parts.minute);
+    c.Hour = static_cast<std::uint16_t>(parts.hour);
     c.DayOfWeek = static_cast<std::uint16_t>(dayOfWeek);
-    c.Day = static_cast<std::uint16_t>(local.tm_mday);
-    c.Month = static_cast<std::uint16_t>(local.tm_mon + 1);
-    c.Year = static_cast<std::uint16_t>(local.tm_year + 1900 - 2000);
+    c.Day = static_cast<std::uint16_t>(parts.day);
+    c.Month = static_cast<std::uint16_t>(parts.month);
+    c.Year = static_cast<std::uint16_t>(parts.year - 2000);
     return c;
 }
 
@@ -388,10 +390,7 @@ bool Serial::WriteCommandValue(std::uint16_t value) {
 
 // The time frame carries the moment of the write, not of the operator's click.
 void Serial::RefreshClock() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    SetClock(ClockFromLocalTime(local)); // Lock is re-entrant for this thread
+    SetClock(ClockFromDateTime(plat::Now())); // Lock is re-entrant for this thread
 }
 
 void Serial::Post(int code) {

@@ -5,13 +5,13 @@
 #pragma once
 
 #include "link/ReceiveBuffer.h"
+#include "platform/DateTime.h"
 #include "platform/Messages.h"
 #include "platform/Sync.h"
 #include "platform/Thread.h"
 
 #include <array>
 #include <cstdint>
-#include <ctime>
 
 // Codes the GUI hands to Serial::PostCommand.
 enum SerialRequestCode : std::int8_t {
@@ -154,8 +154,8 @@ public:
 
     static float RoundTo(float x, int decimals);
     static std::uint16_t Crc16(const std::uint8_t* data, std::uint16_t length);
-    // The clock record for a local time; the recorder counts 1 = Monday .. 7 = Sunday.
-    static ClockRecord ClockFromLocalTime(const std::tm& local);
+    // The clock record for a local date and time; the recorder counts 1 = Monday .. 7 = Sunday.
+    static ClockRecord ClockFromDateTime(plat::TDateTime local);
 
 protected:
     void Execute() override;

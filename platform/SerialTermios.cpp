@@ -127,7 +127,8 @@ tcflag_t SpeedFlag(DWORD baud) {
 }
 
 // The raw line, built from scratch each time so nothing of a previous user's settings (echo,
-// IXANY, canonical mode) survives.
+// IXANY, canonical mode) survives. Linux has no DSR flow control: under the hardware handshake
+// only CTS holds the output.
 termios2 RawTermios(const DCB& dcb) {
     termios2 t{};
     t.c_iflag = IGNBRK;
@@ -215,11 +216,15 @@ public:
 
 private:
     // The members below that are marked so are guarded by m_.
-    DWORD CollectEvents(); // m_ held
-    void CollectLineEvents(DWORD& ev);
-    int PollTimeout() const; // m_ held
-    bool CompleteWait(DWORD& mask, DWORD events);
+    DWORD CollectEvents();                        // m_ held
+    void CollectModemLines(DWORD& ev);            // m_ held
+    void CollectCounters(DWORD& ev);              // m_ held
+    int WatchLine(pollfd& line) const;            // m_ held
+    bool CompleteWait(DWORD& mask, DWORD events); // m_ held
+    bool EndWait(DWORD code);
+    bool LineGone(DWORD& mask);
     bool MarkGone(DWORD code);
+    DWORD WaitWritable(Overlapped* ov, unsigned aborts, int timeout);
     void NoteWritten();
     void ApplyLineControl(DWORD oldFlags, DWORD newFlags);
     bool SetLine(int bit, bool on);
@@ -354,20 +359,23 @@ bool TermiosDevice::SetCommMask(DWORD mask) {
     return true;
 }
 
-void TermiosDevice::CollectLineEvents(DWORD& ev) {
-    if (modemLines_) {
-        int lines = 0;
-        if (ioctl(fd_, TIOCMGET, &lines) == 0) {
-            const int changed = lines ^ lastLines_;
-            if (changed & TIOCM_CTS) ev |= EV_CTS;
-            if (changed & TIOCM_DSR) ev |= EV_DSR;
-            if (changed & TIOCM_CD) ev |= EV_RLSD;
-            if ((changed & TIOCM_RNG) && (lines & TIOCM_RNG)) ev |= EV_RING;
-            lastLines_ = lines;
-        } else if (Unsupported(errno)) {
-            modemLines_ = false;
-        }
+void TermiosDevice::CollectModemLines(DWORD& ev) {
+    if (!modemLines_) return;
+    int lines = 0;
+    if (ioctl(fd_, TIOCMGET, &lines) != 0) {
+        if (Unsupported(errno)) modemLines_ = false;
+        return;
     }
+    const int changed = lines ^ lastLines_;
+    if (changed & TIOCM_CTS) ev |= EV_CTS;
+    if (changed & TIOCM_DSR) ev |= EV_DSR;
+    if (changed & TIOCM_CD) ev |= EV_RLSD;
+    if ((changed & TIOCM_RNG) && (lines & TIOCM_RNG)) ev |= EV_RING;
+    lastLines_ = lines;
+}
+
+// Break and line errors, from the driver's counters.
+void TermiosDevice::CollectCounters(DWORD& ev) {
     if (!counters_) return;
     serial_icounter_struct c{};
     if (ioctl(fd_, TIOCGICOUNT, &c) != 0) {
@@ -404,7 +412,8 @@ DWORD TermiosDevice::CollectEvents() {
                 ev |= EV_TXEMPTY;
             }
         }
-        CollectLineEvents(ev);
+        CollectModemLines(ev);
+        CollectCounters(ev);
     }
     if (rxFlag_) {
         rxFlag_ = false;
@@ -413,9 +422,14 @@ DWORD TermiosDevice::CollectEvents() {
     return ev & mask_;
 }
 
-// Waits that find nothing to report sleep in poll; only a device with modem lines (looked at
-// every few tens of ms), unread reported bytes or output still being sent need a tick.
-int TermiosDevice::PollTimeout() const {
+// What a pending wait polls the line for, and for how long. Waits that find nothing to report
+// sleep in poll; only a device with modem lines (looked at every few tens of ms), unread
+// reported bytes or output still being sent need a tick. POLLIN is level-triggered: it is asked
+// for only when no reported byte is unread. A device that is gone is not polled at all.
+int TermiosDevice::WatchLine(pollfd& line) const {
+    if (gone_) return -1;
+    const bool edge = (mask_ & EV_RXCHAR) && rxSeen_ == 0;
+    line = {fd_, static_cast<short>(edge ? POLLIN : 0), 0};
     const bool lines = (modemLines_ || counters_) && (mask_ & LineEvents);
     const bool unread = (mask_ & EV_RXCHAR) && rxSeen_ > 0;
     const bool sending = txPending_ && (mask_ & EV_TXEMPTY);
@@ -442,41 +456,37 @@ bool TermiosDevice::CompleteWait(DWORD& mask, DWORD events) {
     return true;
 }
 
+bool TermiosDevice::EndWait(DWORD code) {
+    std::lock_guard lock(m_);
+    waitPending_ = false;
+    return Fail(code);
+}
+
+// The line hung up: the events it still has are reported first; after that the device is
+// gone for good and later waits sleep until cancelled.
+bool TermiosDevice::LineGone(DWORD& mask) {
+    std::lock_guard lock(m_);
+    if (const DWORD ev = CollectEvents()) return CompleteWait(mask, ev);
+    gone_ = true;
+    waitPending_ = false;
+    return Fail(ERROR_DEVICE_NOT_CONNECTED);
+}
+
 bool TermiosDevice::GetCommEventResult(Overlapped& ov, DWORD& mask) {
     for (;;) {
         Drain(wakeFd_);
         pollfd fds[3] = {{wakeFd_, POLLIN, 0}, {ov.Fd(), POLLIN, 0}, {-1, 0, 0}};
-        int timeout = -1;
+        int timeout;
         {
             std::lock_guard lock(m_);
             if (!waitPending_) return Fail(ERROR_INVALID_PARAMETER);
             if (maskChanged_) return CompleteWait(mask, 0);
             if (const DWORD ev = CollectEvents()) return CompleteWait(mask, ev);
-            if (!gone_) {
-                // POLLIN is level-triggered: ask for it only when no reported byte is unread.
-                const bool edge = (mask_ & EV_RXCHAR) && rxSeen_ == 0;
-                fds[2] = {fd_, static_cast<short>(edge ? POLLIN : 0), 0};
-                timeout = PollTimeout();
-            }
+            timeout = WatchLine(fds[2]);
         }
-        if (PollRetrying(fds, 3, timeout) < 0) {
-            std::lock_guard lock(m_);
-            waitPending_ = false;
-            return FailErrno();
-        }
-        if (fds[1].revents) {
-            std::lock_guard lock(m_);
-            waitPending_ = false;
-            return Fail(ERROR_OPERATION_ABORTED);
-        }
-        if (fds[2].revents & Gone) {
-            std::lock_guard lock(m_);
-            if (const DWORD ev = CollectEvents()) return CompleteWait(mask, ev);
-            // The device is gone for good: later waits sleep until cancelled.
-            gone_ = true;
-            waitPending_ = false;
-            return Fail(ERROR_DEVICE_NOT_CONNECTED);
-        }
+        if (PollRetrying(fds, 3, timeout) < 0) return EndWait(ErrorFromErrno(errno));
+        if (fds[1].revents) return EndWait(ERROR_OPERATION_ABORTED);
+        if (fds[2].revents & Gone) return LineGone(mask);
     }
 }
 
@@ -553,13 +563,23 @@ bool TermiosDevice::WriteFile(const void* buffer, DWORD n, DWORD& written, Overl
             if (held >= holdMs) return Fail(ERROR_SEM_TIMEOUT);
             timeout = static_cast<int>(holdMs - held);
         }
-        pollfd fds[3] = {{fd_, POLLOUT, 0}, {abortFd_, POLLIN, 0}, {ov ? ov->Fd() : -1, POLLIN, 0}};
-        if (PollRetrying(fds, 3, timeout) < 0) return FailErrno();
-        if (fds[2].revents) return Fail(ERROR_OPERATION_ABORTED);
-        if (fds[1].revents && aborts_.load() == aborts) Drain(abortFd_); // an older purge
-        if (fds[0].revents & Gone) return MarkGone(ERROR_DEVICE_NOT_CONNECTED);
+        if (const DWORD error = WaitWritable(ov, aborts, timeout)) return Fail(error);
     }
     return true;
+}
+
+// Waits until the line takes bytes again; an error code when the wait is cancelled or the
+// device went away, else 0 (also when the time ran out: the caller looks at the time).
+DWORD TermiosDevice::WaitWritable(Overlapped* ov, unsigned aborts, int timeout) {
+    pollfd fds[3] = {{fd_, POLLOUT, 0}, {abortFd_, POLLIN, 0}, {ov ? ov->Fd() : -1, POLLIN, 0}};
+    if (PollRetrying(fds, 3, timeout) < 0) return ErrorFromErrno(errno);
+    if (fds[2].revents) return ERROR_OPERATION_ABORTED;
+    if (fds[1].revents && aborts_.load() == aborts) Drain(abortFd_); // an older purge
+    if (fds[0].revents & Gone) {
+        MarkGone(ERROR_DEVICE_NOT_CONNECTED);
+        return ERROR_DEVICE_NOT_CONNECTED;
+    }
+    return 0;
 }
 
 bool TermiosDevice::ClearCommError(DWORD& errors, COMSTAT& stat) {

@@ -1,10 +1,9 @@
 // What the comm tests share: a scripted serial device (modem lines, break, line errors and
-// held writes that a pseudo-terminal cannot produce), a narrow view into the component's rings
-// and threads, and a fixture that acts as the GUI thread and records message boxes.
+// held writes that a pseudo-terminal cannot produce), a narrow view into the component, and a
+// fixture that acts as the GUI thread and records message boxes.
 #pragma once
 
 #include "comm/CommPort.h"
-#include "comm/ThRead.h"
 #include "comm/ThWrite.h"
 #include "platform/MainThread.h"
 #include "platform/MessageBox.h"
@@ -13,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -22,49 +20,32 @@
 #include <vector>
 
 // The device side of a scripted line. The test feeds bytes, raises comm events, sets the modem
-// status and can hold writes; everything the component asks is recorded.
+// status and can hold or fail the transfers; what the component asks is recorded.
 class ScriptedLine : public plat::SerialDevice {
 public:
-    ScriptedLine();
-    ~ScriptedLine() override;
-
-    // Script side.
     void Feed(const std::string& bytes); // bytes arrive: EV_RXCHAR
     void Raise(plat::DWORD events);
-    void SetModemStatus(plat::DWORD status);
+    // delayMs holds every later modem-status reading that long.
+    void SetModemStatus(plat::DWORD status, int delayMs = 0);
     void HoldWrites(bool hold);
-    void FailReads(bool fail);
-    void FailWrites(bool fail);
-    void FailSetupWith(plat::DWORD error);
-    void FailEscapes(bool fail);
-    void SetOutQueue(plat::DWORD count);
-    // Called inside ReadFile after the bytes were taken, before it returns (without the lock).
+    void FailTransfers(bool fail); // reads and writes fail, as on a pulled device
+    // Runs inside ReadFile after the bytes were taken (without the line's lock).
     void SetReadHook(std::function<void()> hook);
     // Waits (up to ms) until pred holds under the line's lock.
     bool WaitFor(const std::function<bool()>& pred, int ms = 2000);
 
-    // Recorded (read under Lock()).
+    // Recorded; read under Lock().
     std::unique_lock<std::mutex> Lock() { return std::unique_lock(m_); }
     std::string written;
-    std::vector<plat::DWORD> writeSizes;
-    std::vector<plat::DWORD> readSizes;
-    std::vector<plat::DWORD> masks;
-    std::vector<plat::DWORD> escapes;
-    std::vector<plat::DWORD> purges;
-    std::vector<plat::DCB> states;
-    int readCalls = 0;
-    int writeCalls = 0;
-    int clearErrorCalls = 0;
-    int waitCalls = 0;
+    std::vector<plat::DWORD> writeSizes, readSizes, masks, escapes;
+    int readCalls = 0, writeCalls = 0, clearErrorCalls = 0;
     bool writeInProgress = false;
-    bool closed = false;
     plat::DCB dcb;
 
-    // SerialDevice.
-    bool SetupComm(plat::DWORD inQueue, plat::DWORD outQueue) override;
+    bool SetupComm(plat::DWORD, plat::DWORD) override { return true; }
     bool GetCommState(plat::DCB& state) override;
     bool SetCommState(const plat::DCB& state) override;
-    bool SetCommTimeouts(const plat::COMMTIMEOUTS& timeouts) override;
+    bool SetCommTimeouts(const plat::COMMTIMEOUTS&) override { return true; }
     bool SetCommMask(plat::DWORD mask) override;
     bool WaitCommEvent(plat::DWORD& mask, plat::Overlapped& ov) override;
     bool GetCommEventResult(plat::Overlapped& ov, plat::DWORD& mask) override;
@@ -77,23 +58,17 @@ public:
     bool GetCommModemStatus(plat::DWORD& status) override;
 
 private:
-    void Signal();
+    bool Fail(plat::DWORD error);
+    bool TakeEvents(plat::DWORD& mask);
+    plat::DWORD HoldWrite(std::unique_lock<std::mutex>& lock, plat::Overlapped* ov,
+                          plat::DWORD holdMs);
 
     std::mutex m_;
     std::condition_variable cv_;
-    int wakeFd_;
     std::deque<std::uint8_t> input_;
-    plat::DWORD events_ = 0;
-    plat::DWORD mask_ = 0;
-    bool waitPending_ = false;
-    bool maskChanged_ = false;
-    plat::DWORD modem_ = 0;
-    bool holdWrites_ = false;
-    bool failReads_ = false;
-    bool failWrites_ = false;
-    bool failEscapes_ = false;
-    plat::DWORD setupError_ = 0;
-    plat::DWORD outQueue_ = 0;
+    plat::DWORD events_ = 0, mask_ = 0, modem_ = 0;
+    int modemDelayMs_ = 0;
+    bool maskChanged_ = false, holdWrites_ = false, failTransfers_ = false;
     unsigned aborts_ = 0;
     std::function<void()> readHook_;
 };
@@ -103,17 +78,11 @@ class TCommPortTestPeer {
 public:
     static TRing& In(TCommPort& p) { return p.InRing; }
     static TRing& Out(TCommPort& p) { return p.OutRing; }
-    static plat::Event& ReadEvent(TCommPort& p) { return p.ReadEvent; }
+    static plat::CriticalSection& InLock(TCommPort& p) { return p.InLock; }
+    static plat::CriticalSection& OutLock(TCommPort& p) { return p.OutLock; }
     static plat::Event& WriteEvent(TCommPort& p) { return p.WriteEvent; }
-    static plat::Event& DataEvent(TCommPort& p) { return p.DataEvent; }
     static const plat::DCB& LineState(TCommPort& p) { return p.LineState; }
-    // Places Head and Used as a test needs them (while the ring's consumer and producer idle).
-    static void SetIn(TCommPort& p, std::uint32_t head, std::uint32_t used);
-    static void SetOut(TCommPort& p, std::uint32_t head, std::uint32_t used);
-    static void InState(TCommPort& p, std::uint32_t& head, std::uint32_t& used);
-    static void OutState(TCommPort& p, std::uint32_t& head, std::uint32_t& used);
-    // Stops one worker as the close would, leaving the rest running.
-    static void StopReader(TCommPort& p);
+    // Stops the writer as the close would, leaving the other threads running.
     static void StopWriter(TCommPort& p);
 };
 
@@ -128,9 +97,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Every OpenPort of a component gets a fresh scripted line; Line() is the latest.
+    // Every OpenPort of a component gets a fresh scripted line, which the port owns until it
+    // closes; Line() is the latest (the first exists before the first open, to be scripted).
     void UseScriptedLines();
-    std::shared_ptr<ScriptedLine> Line() const { return lines_.empty() ? nullptr : lines_.back(); }
+    ScriptedLine* Line() const { return line_; }
     // Short waits so that tests run fast.
     static void FastTiming(TCommPort& port);
 
@@ -141,7 +111,7 @@ protected:
     std::vector<ShownBox> boxes;
 
 private:
-    std::vector<std::shared_ptr<ScriptedLine>> lines_;
-    bool firstTaken_ = false;
+    std::unique_ptr<ScriptedLine> next_;
+    ScriptedLine* line_ = nullptr;
     plat::MessageBoxHook oldHook_;
 };

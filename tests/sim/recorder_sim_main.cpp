@@ -139,6 +139,19 @@ void PrintFrames(const RecorderSim& sim, std::size_t& shown) {
     std::fflush(stdout);
 }
 
+// Links the terminal as COM<n> in the ports folder, in place of an earlier link of that name.
+bool LinkAsCom(const Options& o, const std::string& path, std::filesystem::path& link) {
+    const std::filesystem::path folder = o.ports.empty() ? plat::PortsFolder() : o.ports;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    link = folder / ("COM" + std::to_string(o.com));
+    std::filesystem::remove(link, ec);
+    std::filesystem::create_symlink(path, link, ec);
+    if (!ec) return true;
+    std::fprintf(stderr, "recorder_sim: cannot link %s: %s\n", link.c_str(), ec.message().c_str());
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -156,19 +169,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::filesystem::path link;
-    if (o.com > 0) {
-        const std::filesystem::path folder = o.ports.empty() ? plat::PortsFolder() : o.ports;
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        link = folder / ("COM" + std::to_string(o.com));
-        std::filesystem::remove(link, ec);
-        std::filesystem::create_symlink(path, link, ec);
-        if (ec) {
-            std::fprintf(stderr, "recorder_sim: cannot link %s: %s\n", link.c_str(),
-                         ec.message().c_str());
-            return 1;
-        }
-    }
+    if (o.com > 0 && !LinkAsCom(o, path, link)) return 1;
     std::printf("%s\n", path.c_str());
     if (!link.empty()) std::printf("linked as %s\n", link.c_str());
     std::fflush(stdout);

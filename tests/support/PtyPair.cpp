@@ -30,10 +30,12 @@ void PtyPair::WaitReadable(int ms) const {
 
 PtyPair::PtyPair(bool holdSlave) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-        throw std::runtime_error("no pseudo-terminal");
     char name[128];
-    if (ptsname_r(master_, name, sizeof name) != 0) throw std::runtime_error("no slave name");
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
+        ptsname_r(master_, name, sizeof name) != 0) {
+        CloseMaster(); // no destructor runs for a constructor that throws
+        throw std::runtime_error("no pseudo-terminal");
+    }
     slavePath_ = name;
     // Termios calls on the master act on the slave's line: raw before anybody opens it.
     termios t{};

@@ -97,6 +97,7 @@ bool RecorderSim::Valid(const std::uint8_t* frame, std::size_t length) const {
         return Word(&frame[7]) == crc && Word(&frame[9]) == crc && (clock || frame[6] == k[0]);
     }
     if (function == 0x10) {
+        if (length < 9) return false; // too short to hold its own count
         const std::size_t n = Word(&frame[4]);
         if (length != 9 + 2 * n || frame[6] != static_cast<std::uint8_t>(2 * n)) return false;
     }
