@@ -5,7 +5,6 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
-#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -77,28 +76,29 @@ void RunSync(const std::function<void()>& fn) {
         fn();
         return;
     }
+    // The caller waits until the call has run, so the record can live on its stack: the event
+    // threads synchronize once per event and must not allocate for it. The queued call holds
+    // two references, which the function object keeps without allocating.
     struct Call {
         std::mutex m;
         std::condition_variable cv;
         bool done = false;
         std::exception_ptr error;
-    };
-    auto call = std::make_shared<Call>();
-    enqueue([call, &fn] {
+    } call;
+    enqueue([&call, &fn] {
         try {
             fn();
         } catch (...) {
-            call->error = std::current_exception();
+            call.error = std::current_exception();
         }
-        {
-            std::lock_guard lock(call->m);
-            call->done = true;
-        }
-        call->cv.notify_all();
+        // Notified under the lock: once the waiter sees done it returns and the record is gone.
+        std::lock_guard lock(call.m);
+        call.done = true;
+        call.cv.notify_all();
     });
-    std::unique_lock lock(call->m);
-    call->cv.wait(lock, [&] { return call->done; });
-    if (call->error) std::rethrow_exception(call->error);
+    std::unique_lock lock(call.m);
+    call.cv.wait(lock, [&] { return call.done; });
+    if (call.error) std::rethrow_exception(call.error);
 }
 
 int ProcessPending() {

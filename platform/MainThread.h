@@ -33,7 +33,8 @@ int ProcessPending();
 // Used by waits in the GUI thread that must keep synchronized calls flowing.
 bool ProcessUntil(const std::function<bool()>& done, DWORD ms = INFINITE);
 
-// Drops every queued call without running it (test isolation).
+// Drops every queued call without running it (test isolation; never while a worker waits in
+// RunSync, which would then wait for ever).
 void DiscardPending();
 
 } // namespace plat::MainThread
