@@ -5,8 +5,8 @@
 TForm1* Form1 = nullptr;
 
 TForm1::TForm1(QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint) {
+    : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName("Form1");
     setProperty("livatForm", true);
     resize(234, 668);

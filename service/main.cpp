@@ -127,6 +127,10 @@ TNdForm::TNdForm(const std::string& commandLine, QWidget* owner) : QWidget(owner
     ApplyMode();
     Texts.clear();
     LanguageFiles.clear();
+    // Only the main form's closing ends the program (closeEvent). Qt's own quit on the last
+    // window closed would come as a second quit, delivered after the loop has ended, and would
+    // then end every later modal loop at once.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     WatchActivation();
 }
 

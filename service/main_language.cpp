@@ -199,7 +199,7 @@ void TNdForm::LoadLanguage(const std::string& fileName) {
     Texts = ReadModuleLines(path);
 
     setWindowTitle(Q(Text(1000)));
-    QGuiApplication::setApplicationDisplayName(windowTitle());
+    plat::TApplication::SetTitle(windowTitle().toStdString());
     for (int page = 0; page < 3; ++page)
         PageControl->setTabText(page, Q(Text(2000 + page)));
     for (int column = 0; column < 4; ++column)

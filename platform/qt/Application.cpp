@@ -21,6 +21,9 @@ namespace {
 std::mutex wakeMutex;
 QObject* wakeTarget = nullptr;
 
+// Read and written in the GUI thread only.
+std::string applicationTitle;
+
 void WakeLoop() {
     std::lock_guard lock(wakeMutex);
     if (!wakeTarget) return;
@@ -133,11 +136,18 @@ void TApplication::ShowException(const std::exception& error) {
     ShowException(error.what());
 }
 
+void TApplication::SetTitle(const std::string& title) {
+    applicationTitle = title;
+}
+
+std::string TApplication::Title() {
+    return applicationTitle;
+}
+
 void TApplication::ShowException(const std::string& message) {
-    std::string caption = QCoreApplication::applicationName().toStdString();
-    if (const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-        app && !app->applicationDisplayName().isEmpty())
-        caption = app->applicationDisplayName().toStdString();
+    const std::string caption = applicationTitle.empty()
+                                    ? QCoreApplication::applicationName().toStdString()
+                                    : applicationTitle;
     MessageBox(message, caption, MB_OK | MB_ICONERROR);
 }
 

@@ -1,0 +1,143 @@
+#include "Fixture.h"
+
+#include "service/main_language.h"
+
+#include "platform/Cp1251.h"
+#include "platform/qt/Application.h"
+
+#include <QApplication>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace guitest {
+
+namespace {
+
+// One application object for the whole test program, with the Qt hooks of the real programs.
+class GuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_service";
+        static char* argv[] = {name, nullptr};
+        app_ = new QApplication(argc, argv);
+        plat::InstallQtHooks();
+    }
+    void TearDown() override {
+        plat::RemoveQtHooks();
+        delete app_;
+    }
+
+private:
+    QApplication* app_ = nullptr;
+};
+
+[[maybe_unused]] const auto* const environment =
+    ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+} // namespace
+
+bool PumpUntil(const std::function<bool()>& done, int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+std::filesystem::path ArtefactDir() {
+    return QCoreApplication::applicationDirPath().toStdString();
+}
+
+} // namespace guitest
+
+FormTest::FormTest() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "nd307test.XXXXXX").string();
+    if (::mkdtemp(pattern.data())) dir_ = pattern;
+    std::filesystem::create_directories(PortsDir());
+    std::filesystem::create_directories(Modules());
+    ::setenv("LIVAT_REGISTRY_FILE", (dir_ / "registry.txt").c_str(), 1);
+    ::setenv("LIVAT_PORTS_DIR", PortsDir().c_str(), 1);
+    previousBoxHook_ = plat::SetMessageBoxHook(
+        [this](const std::string& text, const std::string& caption, unsigned) {
+            boxes_.push_back(caption + ": " + text);
+            return plat::IDOK;
+        });
+    TNdForm::LinkTiming = SerialTiming{250, 10, 20, 5, 2000};
+    SetProgramFolder(Modules().string());
+    FirstActivationDone = false;
+}
+
+FormTest::~FormTest() {
+    Destroy();
+    dialog_.reset();
+    Form_dgn = nullptr;
+    SetProgramFolder("");
+    FirstActivationDone = false;
+    plat::SetMessageBoxHook(previousBoxHook_);
+    ::unsetenv("LIVAT_REGISTRY_FILE");
+    ::unsetenv("LIVAT_PORTS_DIR");
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+}
+
+TNdForm& FormTest::Create(const std::string& commandLine) {
+    Destroy();
+    form_ = std::make_unique<TNdForm>(commandLine);
+    NdForm = form_.get();
+    for (int key : AllKeys())
+        form_->Texts.push_back(std::to_string(key) + "=" +
+                               (key == 9001   ? "Read"
+                                : key == 9002 ? "Stop"
+                                              : "T" + std::to_string(key)));
+    form_->EnableControls(true);
+    return *form_;
+}
+
+TForm_dgn& FormTest::Dialog() {
+    if (!dialog_) dialog_ = std::make_unique<TForm_dgn>();
+    Form_dgn = dialog_.get();
+    return *dialog_;
+}
+
+FormTest::Lines FormTest::Log() const {
+    Lines texts;
+    for (int row = 0; row < form_->ListViewLog->Count(); ++row)
+        texts.push_back(form_->ListViewLog->Cell(row, 1));
+    return texts;
+}
+
+void FormTest::WriteRaw(const std::string& name, const std::string& bytes) const {
+    std::ofstream(Modules() / name, std::ios::binary) << bytes;
+}
+
+void FormTest::WriteFullModule(const std::string& name, const std::string& lng,
+                               const std::string& tag) const {
+    std::string text = "[Language]\r\nlng=" + plat::Utf8ToCp1251(lng) + "\r\n[Texts]\r\n";
+    for (int key : AllKeys())
+        text += std::to_string(key) + "=" + tag + std::to_string(key) + "\r\n";
+    WriteRaw(name, text);
+}
+
+std::vector<int> FormTest::AllKeys() {
+    std::vector<int> keys = {1000};
+    for (const auto& [first, last] : {std::pair{2000, 2002},
+                                      {3000, 3004},
+                                      {4000, 4008},
+                                      {5000, 5014},
+                                      {6000, 6013},
+                                      {7000, 7018},
+                                      {8000, 8022},
+                                      {9000, 9009},
+                                      {10000, 10001},
+                                      {11001, 11025}})
+        for (int key = first; key <= last; ++key)
+            keys.push_back(key);
+    return keys;
+}

@@ -1,0 +1,68 @@
+// The service program's tests: one application object for the test program, and a main form in
+// a scratch environment (settings file, ports folder and language folder of its own, short link
+// timings, message boxes recorded and answered with OK).
+#pragma once
+
+#include "service/Diagnostika.h"
+#include "service/main.h"
+
+#include "platform/MessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace guitest {
+
+// Runs the toolkit's loop alone, as the programs do, until done() or ms pass: what other threads
+// queue for the GUI thread must reach it through the platform's wake hook.
+bool PumpUntil(const std::function<bool()>& done, int ms);
+inline void Pump(int ms) {
+    PumpUntil([] { return false; }, ms);
+}
+// Where the test program lies: the language modules are copied there, artefacts go there.
+std::filesystem::path ArtefactDir();
+
+} // namespace guitest
+
+class FormTest : public ::testing::Test {
+protected:
+    using Lines = std::vector<std::string>;
+
+    FormTest();
+    ~FormTest() override;
+
+    // A form with test texts (key k gives "T<k>", 9001 "Read", 9002 "Stop"), idle; normal mode
+    // unless the command line says otherwise.
+    TNdForm& Create(const std::string& commandLine = "/opt/livat/nd307");
+    // Notifications of a destroyed form are dropped at delivery; they are let go here.
+    void Destroy() {
+        form_.reset();
+        NdForm = nullptr;
+        guitest::Pump(5);
+    }
+    TForm_dgn& Dialog();
+
+    Lines Log() const;
+    Lines Boxes() const { return boxes_; } // "caption: text"; boxes come in the GUI thread
+
+    std::filesystem::path PortsDir() const { return dir_ / "ports"; }
+    std::filesystem::path Modules() const { return dir_ / "modules"; }
+    void WriteRaw(const std::string& name, const std::string& bytes) const;
+    // Every key the program reads gives "<tag><key>".
+    void WriteFullModule(const std::string& name, const std::string& lng,
+                         const std::string& tag) const;
+    static std::vector<int> AllKeys();
+
+    std::filesystem::path dir_;
+    std::unique_ptr<TNdForm> form_;
+    std::unique_ptr<TForm_dgn> dialog_;
+
+private:
+    Lines boxes_;
+    plat::MessageBoxHook previousBoxHook_;
+};
