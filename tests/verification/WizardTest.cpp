@@ -1,0 +1,188 @@
+#include "WizardTest.h"
+
+#include "verification/frame_climat.h"
+#include "verification/frame_connect.h"
+#include "verification/frame_finish.h"
+#include "verification/frame_impedance.h"
+#include "verification/frame_isolation.h"
+#include "verification/frame_magnify.h"
+#include "verification/frame_select_type.h"
+#include "verification/frame_signal.h"
+#include "verification/frame_tools.h"
+#include "verification/frame_up_dn.h"
+#include "verification/progress.h"
+#include "verification/signals.h"
+
+#include "platform/Formats.h"
+#include "platform/qt/Application.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QWidget>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace wizardtest {
+
+namespace {
+
+QApplication* application = nullptr;
+
+// The application object lives until the test program ends.
+class GuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { EnsureApplication(); }
+    void TearDown() override {
+        if (!application) return;
+        plat::RemoveQtHooks();
+        delete application;
+        application = nullptr;
+    }
+};
+
+[[maybe_unused]] const auto* const environment =
+    ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+} // namespace
+
+void EnsureApplication() {
+    if (QCoreApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "test_verification";
+    static char* argv[] = {name, nullptr};
+    application = new QApplication(argc, argv);
+    plat::InstallQtHooks();
+}
+
+bool PumpUntil(const std::function<bool()>& done, int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+std::filesystem::path ArtefactDir() {
+    return QCoreApplication::applicationDirPath().toStdString();
+}
+
+std::filesystem::path SaveScreenshot(QWidget& widget, const std::string& name) {
+    std::filesystem::path path = ArtefactDir() / name;
+    if (path.extension() != ".png") path += ".png";
+    widget.grab().save(QString::fromStdString(path.string()), "PNG");
+    return path;
+}
+
+} // namespace wizardtest
+
+namespace {
+
+// Six steady signals and eight events, plausible for a 220 V / 50 Hz recorder.
+const char* const SampleSignals =
+    "[signal1]\r\nu=220\r\nf=50\r\nk1=100\r\nmsg1=Nominal\r\n"
+    "[signal2]\r\nu=242\r\nf=50.4\r\nk1=100\r\nk3=5\r\nk5=2\r\n"
+    "[signal3]\r\nu=198\r\nf=49.6\r\nk1=100\r\nk7=3\r\n"
+    "[signal4]\r\nu=220\r\nf=50\r\nk1=100\r\nk11=1.5\r\n"
+    "[signal5]\r\nu=231\r\nf=50.2\r\nk1=100\r\nk2=2\r\n"
+    "[signal6]\r\nu=209\r\nf=49.8\r\nk1=100\r\nk40=0.5\r\n"
+    "[signal7]\r\nk=1.2\r\nt=100\r\n[signal8]\r\nk=1.3\r\nt=500\r\n"
+    "[signal9]\r\nk=1.4\r\nt=1000\r\n[signal10]\r\nk=1.5\r\nt=200\r\n"
+    "[signal11]\r\ndu=30\r\nt=100\r\n[signal12]\r\ndu=50\r\nt=500\r\n"
+    "[signal13]\r\ndu=70\r\nt=1000\r\n[signal14]\r\ndu=90\r\nt=200\r\n";
+
+} // namespace
+
+WizardTest::WizardTest() {
+    wizardtest::EnsureApplication();
+    std::string pattern = (std::filesystem::temp_directory_path() / "vrf307test.XXXXXX").string();
+    if (::mkdtemp(pattern.data())) dir_ = pattern;
+    std::filesystem::create_directories(PortsDir());
+    previousDir_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+    ::setenv("LIVAT_REGISTRY_FILE", (dir_ / "registry.txt").c_str(), 1);
+    ::setenv("LIVAT_PORTS_DIR", PortsDir().c_str(), 1);
+    previousBoxHook_ = plat::SetMessageBoxHook(
+        [this](const std::string& text, const std::string& caption, unsigned) {
+            boxes_.push_back(caption + ": " + text);
+            if (onBox_) onBox_(text);
+            return answer_;
+        });
+    TMainForm::LinkTiming = SerialTiming{150, 5, 20, 5, 2000};
+    TFormProgress::TickInterval = 2;
+    plat::SetDecimalSeparator('.');
+    ResetSignals();
+}
+
+WizardTest::~WizardTest() {
+    Destroy();
+    plat::SetMessageBoxHook(previousBoxHook_);
+    TMainForm::LinkTiming = SerialTiming{};
+    TFormProgress::TickInterval = 1000;
+    plat::SetDecimalSeparator('.');
+    ResetSignals();
+    ::unsetenv("LIVAT_REGISTRY_FILE");
+    ::unsetenv("LIVAT_PORTS_DIR");
+    std::error_code ignored;
+    std::filesystem::current_path(previousDir_, ignored);
+    std::filesystem::remove_all(dir_, ignored);
+}
+
+void WizardTest::WriteSignals(const std::string& text) const {
+    std::ofstream(dir_ / "signals.ini", std::ios::binary) << (text.empty() ? SampleSignals : text);
+}
+
+TMainForm& WizardTest::CreateForm() {
+    Destroy();
+    if (!std::filesystem::exists(dir_ / "signals.ini")) WriteSignals();
+    form_ = std::make_unique<TMainForm>();
+    return *form_;
+}
+
+namespace {
+
+template <class Page> void AddPage(std::vector<std::unique_ptr<QWidget>>& pages, Page*& global) {
+    auto page = std::make_unique<Page>(nullptr);
+    global = page.get();
+    pages.push_back(std::move(page));
+}
+
+} // namespace
+
+TMainForm& WizardTest::CreateWizard() {
+    TMainForm& form = CreateForm();
+    AddPage(pages_, SelTypeFrame);
+    AddPage(pages_, ClimatFrame);
+    AddPage(pages_, MagnifyFrame);
+    AddPage(pages_, ImpedanceFrame);
+    AddPage(pages_, IsolationFrame);
+    AddPage(pages_, ConnectFrame);
+    AddPage(pages_, SignalFrame);
+    AddPage(pages_, UpDnFrame);
+    AddPage(pages_, ToolsFrame);
+    AddPage(pages_, FinishFrame);
+    return form;
+}
+
+void WizardTest::Destroy() {
+    // Notifications of a destroyed form are dropped at delivery; they are let go here.
+    form_.reset();
+    SelTypeFrame = nullptr;
+    ClimatFrame = nullptr;
+    MagnifyFrame = nullptr;
+    ImpedanceFrame = nullptr;
+    IsolationFrame = nullptr;
+    ConnectFrame = nullptr;
+    SignalFrame = nullptr;
+    UpDnFrame = nullptr;
+    ToolsFrame = nullptr;
+    FinishFrame = nullptr;
+    while (!pages_.empty())
+        pages_.pop_back();
+    wizardtest::Pump(5);
+}

@@ -1,0 +1,70 @@
+// Shared by every test of the wizard: one application object for the whole test program (with
+// the Qt hooks of the real program), an event pump, and a fixture that builds the main form with
+// its ten pages in a scratch environment (current directory with a signals.ini, registry file,
+// ports folder, short link timings, message boxes recorded and answered).
+#pragma once
+
+#include "verification/main.h"
+
+#include "platform/MessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace wizardtest {
+
+// Creates the application object once (offscreen in the tests); safe to call from anywhere.
+void EnsureApplication();
+// Runs the toolkit's loop until done() or ms pass.
+bool PumpUntil(const std::function<bool()>& done, int ms);
+inline void Pump(int ms) {
+    PumpUntil([] { return false; }, ms);
+}
+// Where the test program lies; screenshots go there.
+std::filesystem::path ArtefactDir();
+// Saves a picture of the widget as PNG beside the test program; returns the path.
+std::filesystem::path SaveScreenshot(QWidget& widget, const std::string& name);
+
+} // namespace wizardtest
+
+class WizardTest : public ::testing::Test {
+protected:
+    using Lines = std::vector<std::string>;
+
+    WizardTest();
+    ~WizardTest() override;
+
+    // Writes signals.ini into the scratch current directory: the given text, or a small
+    // plausible file when empty.
+    void WriteSignals(const std::string& text = {}) const;
+    // The main form alone (no pages) or with its ten pages in their order, as the program
+    // builds them. The form is not shown.
+    TMainForm& CreateForm();
+    TMainForm& CreateWizard();
+    void Destroy();
+
+    // "caption: text" of every message box shown, in order.
+    const Lines& Boxes() const { return boxes_; }
+    void ClearBoxes() { boxes_.clear(); }
+    // Answer given to the next boxes (default IDOK).
+    int answer_ = plat::IDOK;
+    // Runs before the box is answered (e.g. to look at the state while it is up).
+    std::function<void(const std::string& text)> onBox_;
+
+    std::filesystem::path dir_;
+    std::filesystem::path PortsDir() const { return dir_ / "ports"; }
+    std::unique_ptr<TMainForm> form_;
+    std::vector<std::unique_ptr<QWidget>> pages_;
+
+private:
+    Lines boxes_;
+    plat::MessageBoxHook previousBoxHook_;
+    std::filesystem::path previousDir_;
+};

@@ -1,0 +1,112 @@
+// The main form on its own: its frame and buttons, the missing test-signal file, the message
+// map, the timer, and the application-wide exception handler.
+#include "WizardTest.h"
+
+#include "platform/Formats.h"
+
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST_F(WizardTest, FormFrameButtonsAndCaption) {
+    plat::SetDecimalSeparator(',');
+    TMainForm& f = CreateForm();
+    EXPECT_EQ(plat::GetDecimalSeparator(), '.');
+    EXPECT_EQ(MainForm, &f);
+    EXPECT_EQ(f.size(), QSize(640, 480));
+    EXPECT_FALSE(f.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(f.windowTitle().toStdString(), "Мастер поверки ND 3.07");
+    EXPECT_EQ(plat::TApplication::Title(), "Мастер поверки ND 3.07");
+    const std::pair<QPushButton*, std::pair<int, const char*>> buttons[] = {
+        {f.CancelButton, {20, "Отмена"}},
+        {f.InfoButton, {160, "О программе"}},
+        {f.NextButton, {360, "Дальше >>"}},
+        {f.ReadyButton, {500, "Готово"}}};
+    for (const auto& [button, place] : buttons) {
+        EXPECT_EQ(button->geometry(), QRect(place.first, 15, 120, 25)) << place.second;
+        EXPECT_EQ(button->text().toStdString(), place.second);
+    }
+    EXPECT_EQ(f.CommPort1->BaudRate(), cbr9600);
+    EXPECT_EQ(f.CommPort1->ComNumber(), 2);
+    EXPECT_FALSE(f.CommPort1->IsEnabled());
+    EXPECT_TRUE(f.Timer1->isActive());
+    EXPECT_EQ(f.Timer1->interval(), 1000);
+    EXPECT_EQ(f.FFailureCode, 0);
+    EXPECT_TRUE(f.FFrames.empty());
+    Destroy();
+    EXPECT_EQ(MainForm, nullptr);
+}
+
+// The file is looked for in the current directory only; without it nothing is built.
+TEST_F(WizardTest, MissingSignalsFileStopsTheConstructor) {
+    try {
+        TMainForm form;
+        ADD_FAILURE() << "no exception";
+    } catch (const plat::Exception& e) {
+        EXPECT_EQ(e.Message(), "Не найден файл \"signals.ini\".\nРабота не может быть продолжена.");
+    }
+    EXPECT_EQ(MainForm, nullptr);
+    // A file present afterwards is read.
+    EXPECT_NO_THROW(CreateForm());
+}
+
+TEST_F(WizardTest, NotificationsReachTheResultHandlerUnchanged) {
+    TMainForm& f = CreateForm();
+    for (plat::WPARAM code : {104u, 100u, 1u, 3u})
+        plat::PostMessage(f.Handle, plat::WM_USER, code, 0);
+    plat::PostMessage(f.Handle, plat::WM_USER + 1, 3, 0);
+    wizardtest::PumpUntil([this] { return !Boxes().empty(); }, 1000);
+    wizardtest::Pump(20);
+    EXPECT_EQ(Boxes(), Lines{"Поверка НД 3.07: Не удалось прочитать конфигурацию"});
+    ClearBoxes();
+    f.Dispatch(plat::WM_USER, 11, 0);
+    f.Dispatch(plat::WM_USER, 10, 0); // no measurement page: nothing stored, port untouched
+    EXPECT_EQ(Boxes(), Lines{"Поверка НД 3.07: Потеряна связь с НД 3.07.\n"
+                             "Чтение показателей качества невозможно."});
+    EXPECT_EQ(f.FPortClosed, 0);
+}
+
+class ExceptionTest : public WizardTest {
+protected:
+    ExceptionTest() : previousExit_(TMainForm::ExitProcess) {
+        TMainForm::ExitProcess = [this](int code) { exits_.push_back(code); };
+    }
+    ~ExceptionTest() override {
+        Destroy();
+        TMainForm::ExitProcess = previousExit_;
+    }
+    std::vector<int> exits_;
+    std::function<void(int)> previousExit_;
+};
+
+// Six silent re-reads per started measurement; the seventh failure ends the program. A
+// conversion error only tells the operator and touches neither the budget nor the program.
+TEST_F(ExceptionTest, ConversionErrorsAreShownOtherErrorsRereadThenEnd) {
+    TMainForm& f = CreateForm();
+    const plat::EConvertError convert("'x' is not a valid floating point value");
+    const plat::Exception other("Access violation");
+    TWizardApplication::HandleException(nullptr, convert);
+    EXPECT_EQ(Boxes(), Lines{"Поверка НД 3.07: Неверно введено числовое значение."});
+    EXPECT_EQ(f.FRetries, 0);
+    ClearBoxes();
+    for (int i = 0; i < 6; ++i)
+        TWizardApplication::HandleException(nullptr, other);
+    EXPECT_EQ(f.FRetries, 6);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(exits_.empty());
+    TWizardApplication::HandleException(nullptr, convert);
+    EXPECT_TRUE(exits_.empty());
+    ClearBoxes();
+    TWizardApplication::HandleException(nullptr, other);
+    EXPECT_EQ(Boxes(), Lines{"Поверка НД 3.07: Access violation"});
+    EXPECT_EQ(exits_, std::vector<int>{1});
+    // A start button gives a new budget.
+    f.FRetries = 0;
+    TWizardApplication::HandleException(nullptr, std::runtime_error("x"));
+    EXPECT_EQ(f.FRetries, 1);
+}
+
+} // namespace

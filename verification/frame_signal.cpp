@@ -1,0 +1,220 @@
+#include "verification/frame_signal.h"
+
+#include "verification/main.h"
+#include "verification/signals.h"
+
+#include "platform/Formats.h"
+
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+TSignalFrame* SignalFrame = nullptr;
+
+namespace {
+
+constexpr int DataWordRole = Qt::UserRole;
+
+std::string Fixed(double value, int precision, int digits) {
+    return plat::FloatToStrF(value, plat::ffFixed, precision, digits);
+}
+
+// The measured K_U(n) in % of 220 V.
+double HarmonicPercent(float volts) {
+    return static_cast<double>(static_cast<long double>(volts) * 100.0L * (1.0L / 220.0L));
+}
+
+std::string DeviationUCell(const SignalRecord& s, bool result) {
+    std::string text = Fixed(s.setDeviationU, 4, 2);
+    if (!result) return text;
+    return text + "/" + Fixed(s.measDeviationU, 4, 2) + "/" + Fixed(s.errDeviationU, 4, 2) + "%";
+}
+
+std::string DeviationFCell(const SignalRecord& s, bool result) {
+    std::string text = Fixed(s.setDeviationF, 5, 3);
+    if (!result) return text;
+    return text + "/" + Fixed(s.measDeviationF, 5, 3) + "/" + Fixed(s.errDeviationF, 5, 3);
+}
+
+std::string HarmonicCell(const SignalRecord& s, std::size_t n, bool result) {
+    std::string text = Fixed(s.setHarmonic[n], 4, 2);
+    if (!result) return text;
+    text += "/" + Fixed(HarmonicPercent(s.measHarmonicV[n]), 4, 2) + "/" +
+            Fixed(s.errHarmonic[n], 4, 2);
+    if (IsRelativeHarmonic(s.setHarmonic[n])) text += "%";
+    return text;
+}
+
+QColor ColorOfWord(unsigned word) {
+    return QColor(static_cast<int>(word & 0xFFu), static_cast<int>((word >> 8) & 0xFFu),
+                  static_cast<int>((word >> 16) & 0xFFu));
+}
+
+// Paints each row in the colour its first cell's data word holds, as the list's custom drawing
+// does before each row.
+class RowColorDelegate : public QStyledItemDelegate {
+public:
+    explicit RowColorDelegate(TSignalFrame* frame) : QStyledItemDelegate(frame), frame_(frame) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->palette.setColor(QPalette::Text, ColorOfWord(frame_->RowColor(index.row())));
+    }
+
+private:
+    TSignalFrame* frame_;
+};
+
+} // namespace
+
+TSignalFrame::TSignalFrame(QWidget* owner) : TBaseFrame(owner, KindSignal) {
+    const int w = width();
+    SetLabelText(CaptionLabel, "Проверка диапазонов\nи определение погрешности регистратора");
+    Label1 = NewLabel("1. Подайте на входы регистратора выбранный сигнал,\n"
+                      "установив в генераторе ГМ6.220 соответствующие значения.",
+                      CaptionLabel->x(), 90);
+    Label2 = NewLabel("2. Для вычисления погрешности нажмите \"Пуск\"", CaptionLabel->x(), 138);
+    Button1 = new QPushButton(QStringLiteral("Показать"), this);
+    Button2 = new QPushButton(QStringLiteral("Пуск"), this);
+    Button1->setGeometry(w - 80 - 10, 84, 80, 25);
+    Button2->setGeometry(w - 80 - 10, 132, 80, 25);
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+
+    ListView = new plat::TListView(this);
+    ListView->setGeometry(0, height() - ListHeight, w, ListHeight);
+    ListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    QFont listFont = ListView->font();
+    listFont.setFamily(QStringLiteral("Times New Roman"));
+    ListView->setFont(listFont);
+    ListView->setItemDelegate(new RowColorDelegate(this));
+    BuildColumns();
+    AddRows();
+    connect(ListView, &QTableWidget::itemChanged, this,
+            [this](QTableWidgetItem* item) { ListViewChange(item); });
+}
+
+void TSignalFrame::BuildColumns() {
+    ListView->ClearAll();
+    ListView->SetColumnCaption(ListView->AddColumn(50), "№ сигнала");
+    ListView->SetColumnCaption(ListView->AddColumn(139), "\u03B4U, %");
+    ListView->SetColumnCaption(ListView->AddColumn(139), "\u0394f, Гц");
+    for (int n = 0; n < ShownHarmonicCount; ++n) {
+        ListView->SetColumnCaption(ListView->AddColumn(125), "Ku(" + std::to_string(n) + "), %");
+    }
+}
+
+void TSignalFrame::AddRows() {
+    const QSignalBlocker blocker(ListView);
+    for (int i = 0; i < SignalCount; ++i) {
+        const SignalRecord& s = Signals[static_cast<std::size_t>(i)];
+        std::vector<std::string> cells{DeviationUCell(s, false), DeviationFCell(s, false)};
+        for (std::size_t n = 0; n < ShownHarmonicCount; ++n)
+            cells.push_back(HarmonicCell(s, n, false));
+        const int row = ListView->AddItem(std::to_string(i + 1), cells);
+        ListView->item(row, 0)->setCheckState(Qt::Unchecked);
+        ListView->item(row, 0)->setData(DataWordRole, clBlack);
+    }
+}
+
+void TSignalFrame::resizeEvent(QResizeEvent* event) {
+    TBaseFrame::resizeEvent(event);
+    if (ListView) ListView->setGeometry(0, height() - ListHeight, width(), ListHeight);
+}
+
+void TSignalFrame::ShowFrame() {
+    TBaseFrame::ShowFrame();
+    if (ListView->rowCount() > 0) {
+        const QModelIndex first = ListView->model()->index(0, 0);
+        ListView->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
+    }
+    ListView->setFocus();
+}
+
+int TSignalFrame::SelectedRow() const {
+    const QModelIndexList rows = ListView->selectionModel()->selectedRows();
+    int first = -1;
+    for (const QModelIndex& index : rows) {
+        if (first < 0 || index.row() < first) first = index.row();
+    }
+    return first;
+}
+
+void TSignalFrame::Button1Click() {
+    const int row = SelectedRow();
+    if (row >= 0) WizardMessageBox(Signals[static_cast<std::size_t>(row)].description);
+    ListView->setFocus();
+}
+
+void TSignalFrame::Button2Click() {
+    const int row = SelectedRow();
+    if (row >= 0 && MainForm) {
+        MainForm->ReopenPortIfClosed();
+        MainForm->FRetries = 0;
+        MainForm->StartSignalTest(row);
+    }
+    ListView->setFocus();
+}
+
+void TSignalFrame::SetChecked(int row, bool checked) {
+    QTableWidgetItem* item = ListView->item(row, 0);
+    if (!item) return;
+    const QSignalBlocker blocker(ListView);
+    item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+bool TSignalFrame::RowChecked(int row) const {
+    const QTableWidgetItem* item = ListView->item(row, 0);
+    return item && item->checkState() == Qt::Checked;
+}
+
+void TSignalFrame::ListViewChange(QTableWidgetItem* item) {
+    if (!item || item->column() != 0) return;
+    const int row = item->row();
+    if (row < 0 || row >= SignalCount) return;
+    SetChecked(row, Signals[static_cast<std::size_t>(row)].measured);
+}
+
+void TSignalFrame::ShowResult(int i) {
+    if (i < 0 || i >= SignalCount || i >= ListView->rowCount()) return;
+    const SignalRecord& s = Signals[static_cast<std::size_t>(i)];
+    SetChecked(i, true);
+    {
+        const QSignalBlocker blocker(ListView);
+        ListView->SetCell(i, 1, DeviationUCell(s, true));
+        ListView->SetCell(i, 2, DeviationFCell(s, true));
+        for (std::size_t n = 0; n < ShownHarmonicCount; ++n) {
+            ListView->SetCell(i, 3 + static_cast<int>(n), HarmonicCell(s, n, true));
+        }
+    }
+    SetRowColor(i, SignalFails(s, ShownHarmonicCount - 1) ? clRed : clBlack);
+    Button2->setFocus();
+}
+
+void TSignalFrame::SetRowColor(int row, unsigned color) {
+    QTableWidgetItem* item = ListView->item(row, 0);
+    if (!item) return;
+    {
+        const QSignalBlocker blocker(ListView);
+        item->setData(DataWordRole, color);
+    }
+    ListViewCustomDrawItem(row);
+}
+
+unsigned TSignalFrame::RowColor(int row) const {
+    const QTableWidgetItem* item = ListView->item(row, 0);
+    return item ? item->data(DataWordRole).toUInt() : clBlack;
+}
+
+void TSignalFrame::ListViewCustomDrawItem(int row) {
+    // The delegate reads the data word while painting; the row only has to be painted again.
+    for (int column = 0; column < ListView->columnCount(); ++column) {
+        ListView->update(ListView->model()->index(row, column));
+    }
+}

@@ -1,0 +1,157 @@
+#include "verification/frame_up_dn.h"
+
+#include "verification/main.h"
+#include "verification/signals.h"
+
+#include "platform/Formats.h"
+
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+TUpDnFrame* UpDnFrame = nullptr;
+
+namespace {
+
+std::string Fixed(double value, int precision, int digits) {
+    return plat::FloatToStrF(value, plat::ffFixed, precision, digits);
+}
+
+// The B of " B)" is the Latin letter.
+std::string LevelCell(const EventSignalRecord& e, bool result) {
+    std::string text = Fixed(e.setLevel, 6, 3) + " (" + Fixed(e.setVoltage, 6, 2) + " B)";
+    if (!result) return text;
+    return text + " /" + Fixed(e.measLevel, 6, 3) + "/" + Fixed(e.errLevel, 6, 3);
+}
+
+std::string DurationCell(const EventSignalRecord& e, bool result) {
+    std::string text = Fixed(e.setDuration, 6, 0);
+    if (!result) return text;
+    return text + "/" + Fixed(e.measDuration, 6, 0) + "/" + Fixed(e.errDuration, 6, 0);
+}
+
+} // namespace
+
+TUpDnFrame::TUpDnFrame(QWidget* owner) : TBaseFrame(owner, KindUpDn) {
+    const int w = width();
+    const int left = CaptionLabel->x();
+    SetLabelText(CaptionLabel, "Измерение провалов и перенапряжений");
+    Label1 = NewLabel("1. Подайте на входы регистратора номинальное напряжение.", left, 65);
+    Label2 = NewLabel("2. Для перевода регистратора в режим \"Работа\" нажимте", left, 92);
+    Label3 = NewLabel("3. Подайте на вход регистратора выбранный сигнал.", left, 118);
+    Label4 = NewLabel("4. Для получения зарегестрированных данных нажмите", left, 145);
+    Button1 = new QPushButton(QStringLiteral("Работа"), this);
+    Button2 = new QPushButton(QStringLiteral("Считать"), this);
+    Button2->setEnabled(false);
+    Button1->setGeometry(w - 80 - 10, 86, 80, 25);
+    Button2->setGeometry(w - 80 - 10, 139, 80, 25);
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+
+    ListView = new plat::TListView(this);
+    ListView->setGeometry(0, height() - ListHeight, w, ListHeight);
+    ListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    BuildColumns();
+    AddRows();
+    connect(ListView, &QTableWidget::itemChanged, this,
+            [this](QTableWidgetItem* item) { ListViewChange(item); });
+}
+
+void TUpDnFrame::BuildColumns() {
+    ListView->ClearAll();
+    ListView->SetColumnCaption(ListView->AddColumn(50), "№ сигнала");
+    ListView->SetColumnCaption(ListView->AddColumn(300), "Провал/Перенапряжение");
+    ListView->SetColumnCaption(ListView->AddColumn(200), "Длительность, мс");
+}
+
+void TUpDnFrame::AddRows() {
+    const QSignalBlocker blocker(ListView);
+    for (int i = 0; i < EventSignalCount; ++i) {
+        const EventSignalRecord& e = EventSignals[static_cast<std::size_t>(i)];
+        const int row =
+            ListView->AddItem(std::to_string(i + 1), {LevelCell(e, false), DurationCell(e, false)});
+        ListView->item(row, 0)->setCheckState(Qt::Unchecked);
+    }
+}
+
+void TUpDnFrame::resizeEvent(QResizeEvent* event) {
+    TBaseFrame::resizeEvent(event);
+    if (ListView) ListView->setGeometry(0, height() - ListHeight, width(), ListHeight);
+}
+
+void TUpDnFrame::ShowFrame() {
+    TBaseFrame::ShowFrame();
+    if (ListView->rowCount() > 0) {
+        const QModelIndex first = ListView->model()->index(0, 0);
+        ListView->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
+    }
+    ListView->setFocus();
+}
+
+int TUpDnFrame::SelectedRow() const {
+    const QModelIndexList rows = ListView->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TUpDnFrame::Button1Click() {
+    const int row = SelectedRow();
+    if (row >= 0 && MainForm) {
+        MainForm->ReopenPortIfClosed();
+        MainForm->FRetries = 0;
+        MainForm->StartWorkMode(row);
+    }
+    ListView->setFocus();
+}
+
+void TUpDnFrame::Button2Click() {
+    const int row = SelectedRow();
+    if (row >= 0 && MainForm) {
+        Button2->setEnabled(false);
+        MainForm->ReadEventData(row);
+    }
+    ListView->setFocus();
+}
+
+void TUpDnFrame::WorkModeStarted() {
+    Button2->setEnabled(true);
+    WizardMessageBox("Регистратор переведен в режим\"Работа\".\n"
+                     "Подайте на вход регистратора выбранный сигнал.");
+}
+
+void TUpDnFrame::SetChecked(int row, bool checked) {
+    QTableWidgetItem* item = ListView->item(row, 0);
+    if (!item) return;
+    const QSignalBlocker blocker(ListView);
+    item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+bool TUpDnFrame::RowChecked(int row) const {
+    const QTableWidgetItem* item = ListView->item(row, 0);
+    return item && item->checkState() == Qt::Checked;
+}
+
+void TUpDnFrame::ListViewChange(QTableWidgetItem* item) {
+    if (!item || item->column() != 0) return;
+    const int row = item->row();
+    if (row < 0 || row >= EventSignalCount) return;
+    SetChecked(row, EventSignals[static_cast<std::size_t>(row)].measured);
+}
+
+void TUpDnFrame::ShowResult(int i) {
+    if (i < 0 || i >= EventSignalCount || i >= ListView->rowCount()) return;
+    EventSignalRecord& e = EventSignals[static_cast<std::size_t>(i)];
+    if (e.measDuration == 0.0f) {
+        WizardMessageBox("Зарегистрировать провал/перенапряжение не удалось!");
+        e.measured = false;
+        // The row keeps its cells, but its mark must not claim a result the protocol leaves out.
+        SetChecked(i, false);
+    } else {
+        SetChecked(i, true);
+        const QSignalBlocker blocker(ListView);
+        ListView->SetCell(i, 1, LevelCell(e, true));
+        ListView->SetCell(i, 2, DurationCell(e, true));
+    }
+    ListView->setFocus();
+}

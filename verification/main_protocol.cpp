@@ -1,0 +1,174 @@
+// The verification protocol: one HTML document in code page 1251 under "Protocols", opened with
+// the user's HTML viewer when the operator presses "Готово".
+#include "verification/main_protocol.h"
+
+#include "platform/Cp1251.h"
+#include "platform/Formats.h"
+#include "platform/Shell.h"
+#include "verification/main.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void AppendHead(ProtocolLines& lines, const std::string& title, const ProtocolStamp& stamp) {
+    lines.insert(
+        lines.end(),
+        {"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">",
+         "<HTML><HEAD><TITLE>" + title + " НД3.07 от " + stamp.date + " " + stamp.time + "</TITLE>",
+         "<META http-equiv=Content-Language content=ru>",
+         "<META http-equiv=Content-Type content=\"text/html; charset=windows-1251\">",
+         "<META content=\"MSHTML 6.00.2800.1106\" name=GENERATOR>", "<style type='text/css'>",
+         "H1 {font-size: 16;text-align: center}",
+         "H2, H3, H4, H2, H5 {font-size: 14;text-align: center}",
+         "BODY, TABLE, TR, TD, TH {font-size: 12}", "SPAN {background-color: gold}", "</style>",
+         "</HEAD>", "<BODY>"});
+}
+
+void AppendHeaderRow(ProtocolLines& lines, const std::string& label, const std::string& value) {
+    lines.insert(lines.end(),
+                 {"<TR ALIGN=LEFT>", "<TD>" + label + "</TD>", "<TD>" + value + "</TD>", "</TR>"});
+}
+
+void AppendHeaderTable(ProtocolLines& lines, const ProtocolFields& f) {
+    lines.push_back(TableStart);
+    AppendHeaderRow(lines, "Вид поверки",
+                    f.periodic ? "Периодическая поверка" : "Первичная поверка");
+    AppendHeaderRow(lines, "Наименования",
+                    "Регистратор показателей качества электрической энергии \"Ливат НД 3.07\"");
+    AppendHeaderRow(lines, "Заводской №", plat::IntToStr(f.serialNumber));
+    AppendHeaderRow(lines, "Версия прошивки", plat::IntToStr(f.firmwareVersion));
+    AppendHeaderRow(lines, "Предприятие - изготовитель", "ООО \"Ливат\"");
+    AppendHeaderRow(lines, "Средства поверки",
+                    f.tools[0] + "<BR>" + f.tools[1] + "<BR>" + f.tools[2] + "<BR>");
+    lines.push_back("</TABLE>");
+}
+
+void AppendConditions(ProtocolLines& lines, const ProtocolFields& f) {
+    lines.insert(lines.end(),
+                 {"<P>", "Условия поверки: T - " + plat::IntToStr(f.temperature) + "&deg;C;",
+                  "Атмосферное давление: - " + plat::IntToStr(f.pressure) + "кПа;",
+                  "Влажность: - " + plat::IntToStr(f.humidity) + "%", "</P>"});
+}
+
+// Items 1 to 4 and, without a failure, the tables; returns the tables' verdict.
+bool AppendResults(ProtocolLines& lines, const ProtocolFields& f,
+                   const ProtocolTablesWriter& appendTables) {
+    const std::string pass = PassText;
+    lines.push_back("<H1>РЕЗУЛЬТАТЫ ПОВЕРКИ</H1>");
+    lines.push_back("<BR>1. Внешний осмотр: " + pass);
+    lines.push_back(std::string(f.periodic
+                                    ? "<BR>2. Проверка сопротивления изоляции: "
+                                    : "<BR>2. Проверка сопротивления и электрической прочности "
+                                      "изоляции: ") +
+                    (f.failureCode == 0 ? PassText : FailText));
+    if (f.failureCode != 0) return true;
+    lines.push_back("<BR>3. Опробование: " + pass);
+    lines.push_back("<BR>4. Поверка нормируемых метрологических характеристик: <B>результаты "
+                    "поверки приведены в таблицах 1-7</B>");
+    return !appendTables || appendTables(lines);
+}
+
+void AppendConclusion(ProtocolLines& lines, const ProtocolFields& f, bool overallPass) {
+    const bool complies = overallPass && f.failureCode == 0;
+    lines.insert(lines.end(),
+                 {"<BR><BR><P><B>",
+                  "Заключение: Нормируемые метрологические характеристики регистратора показателей",
+                  "качества электрической энергии \"Ливат\" НД3.07 зав.№" +
+                      plat::IntToStr(f.serialNumber) + "&nbsp;",
+                  complies ? "соответствуют" : "<SPAN>не соответствуют</SPAN>", " требованиям ТУ.",
+                  "</B></P>", "<BR><BR><BR><P>Поверку произвел:______________________</P>",
+                  "</BODY>", "</HTML>"});
+}
+
+} // namespace
+
+std::string ProtocolTitle(bool periodic) {
+    return periodic ? "Протокол поверки" : "Протокол первичной поверки";
+}
+
+std::string CutProtocolTime(std::string_view longTime) {
+    const size_t last = longTime.rfind('-');
+    return last == std::string_view::npos ? std::string() : std::string(longTime.substr(0, last));
+}
+
+ProtocolStamp MakeProtocolStamp(plat::TDateTime now) {
+    plat::SetDateSeparator('.');
+    plat::SetTimeSeparator('-');
+    return {plat::DateToStr(now), CutProtocolTime(plat::TimeToStr(now))};
+}
+
+ProtocolLines BuildProtocolLines(const ProtocolFields& fields, const ProtocolStamp& stamp,
+                                 const ProtocolTablesWriter& appendTables) {
+    const std::string title = ProtocolTitle(fields.periodic);
+    ProtocolLines lines;
+    AppendHead(lines, title, stamp);
+    lines.push_back("<H1>" + plat::AnsiUpperCase(title) + "</H1>");
+    lines.push_back("<H2>№______________ от " + stamp.date + " года</H2>");
+    AppendHeaderTable(lines, fields);
+    AppendConditions(lines, fields);
+    const bool overallPass = AppendResults(lines, fields, appendTables);
+    AppendConclusion(lines, fields, overallPass);
+    return lines;
+}
+
+std::string ProtocolFileName(const std::string& title, const ProtocolStamp& stamp) {
+    return title + " НД3.07 от " + stamp.date + " " + stamp.time + ".html";
+}
+
+std::string CurrentDirectoryText() {
+    std::error_code error;
+    const fs::path dir = fs::current_path(error);
+    return error || dir.empty() ? std::string(".") : dir.string();
+}
+
+bool ForceDirectories(const std::string& dir) {
+    std::error_code error;
+    fs::create_directories(dir, error);
+    return fs::is_directory(dir, error);
+}
+
+std::string ProtocolPath(const std::string& currentDir, const std::string& fileName) {
+    std::string folder = currentDir;
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    folder += "Protocols/";
+    return ForceDirectories(folder) ? folder + fileName : fileName;
+}
+
+void SaveProtocolLines(const ProtocolLines& lines, const std::string& path) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file.is_open())
+        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+    for (const std::string& line : lines)
+        file << plat::Utf8ToCp1251(line) << "\r\n";
+    file.close();
+    if (file.fail()) throw EFCreateError("Cannot write file \"" + path + "\".");
+}
+
+std::string WriteProtocolFile(const ProtocolFields& fields, plat::TDateTime now,
+                              const std::string& currentDir,
+                              const ProtocolTablesWriter& appendTables) {
+    const ProtocolStamp stamp = MakeProtocolStamp(now);
+    const ProtocolLines lines = BuildProtocolLines(fields, stamp, appendTables);
+    const std::string path =
+        ProtocolPath(currentDir, ProtocolFileName(ProtocolTitle(fields.periodic), stamp));
+    SaveProtocolLines(lines, path);
+    return path;
+}
+
+void TMainForm::BuildProtocolReport() {
+    const ProtocolFields fields{FPeriodic,    FSerialNumber, FFirmwareVersion, FTools,
+                                FTemperature, FPressure,     FHumidity,        FFailureCode};
+    const ProtocolLimits limits = CurrentProtocolLimits();
+    const std::string path =
+        WriteProtocolFile(fields, plat::Now(), CurrentDirectoryText(), [&](ProtocolLines& lines) {
+            return AppendResultTables(lines, Signals, EventSignals, limits);
+        });
+    // Whether a viewer is found is not reported: the protocol is saved either way.
+    plat::ShellExecuteOpen(path);
+}

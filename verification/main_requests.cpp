@@ -1,0 +1,84 @@
+// The form's side of the conversation with the recorder: opening the port from the connection
+// page, the receive path that collects reply bytes for the link thread, and the start of the
+// measurement requests, with the port reopened when it was closed after a stored result.
+#include "verification/main.h"
+
+#include "verification/frame_connect.h"
+
+#include <QComboBox>
+#include <QTimer>
+
+namespace {
+
+constexpr int TimerTickLimit = 20;
+
+// The port number chosen on the connection page (list index + 1); without that page, the number
+// in the port name, else the component's present number.
+int ChosenPortNumber(const std::string& portName, int present) {
+    if (ConnectFrame) return ConnectFrame->ComboBox1->currentIndex() + 1;
+    if (portName.rfind("COM", 0) == 0) {
+        int number = 0;
+        for (std::size_t i = 3; i < portName.size() && number < 1000; ++i) {
+            if (portName[i] < '0' || portName[i] > '9') return present;
+            number = number * 10 + (portName[i] - '0');
+        }
+        if (number > 0) return number;
+    }
+    return present;
+}
+
+} // namespace
+
+// The line stays at 9600 baud and the link at slave address 1, which is where the recorder
+// answers the wizard; the chosen rate and address are only remembered.
+void TMainForm::ConnectDevice(const std::string& portName, int, int modbusAddress) {
+    FPortName = portName;
+    FModbusAddress = modbusAddress;
+    CommPort1->SetComNumber(ChosenPortNumber(portName, CommPort1->ComNumber()));
+    CommPort1->SetOpen(true);
+    FDataReceived = 0;
+}
+
+void TMainForm::CommPort1Open(int) {
+    // A port reopened by a start button gets neither the greeting nor a configuration read.
+    if (FPortClosed == 1) return;
+    WizardMessageBox("Последовательный порт открыт!");
+    FSerial->PostCommand(RequestReadParams);
+}
+
+void TMainForm::CommPort1DataReceived(std::uint32_t) {
+    FDataReceived = 1;
+    const std::uint32_t count = CommPort1->GetBlock(FRxChunk, sizeof FRxChunk);
+    // What does not fit is dropped: the buffer never grows beyond its 512 bytes.
+    FRxBuffer.Append(FRxChunk, static_cast<std::int32_t>(count));
+    CommPort1->FlushInBuffer();
+}
+
+void TMainForm::Timer1Timer() {
+    if (FTimerTicks >= TimerTickLimit)
+        Timer1->stop();
+    else
+        ++FTimerTicks;
+}
+
+void TMainForm::ReopenPortIfClosed() {
+    if (FPortClosed == 0) return;
+    CommPort1->SetComNumber(ChosenPortNumber(FPortName, CommPort1->ComNumber()));
+    CommPort1->SetOpen(true);
+    FDataReceived = 0;
+}
+
+void TMainForm::StartWorkMode(int row) {
+    FSignalIndex = row;
+    FSerial->PostCommand(RequestWriteCommands);
+}
+
+void TMainForm::StartSignalTest(int row) {
+    FSignalIndex = row;
+    FSerial->PostCommand(RequestReadParamsTwice);
+}
+
+void TMainForm::ReadEventData(int row) {
+    FSignalIndex = row;
+    FSerial->PostCommand(RequestReadMeasurements);
+}

@@ -1,0 +1,170 @@
+#include "verification/signals.h"
+
+#include "platform/Cp1251.h"
+#include "platform/Formats.h"
+#include "platform/IniFile.h"
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+std::array<SignalRecord, SignalCount> Signals;
+std::array<EventSignalRecord, EventSignalCount> EventSignals;
+
+float LimitDeviationU = BaseLimitDeviationU;
+float LimitDeviationF = BaseLimitDeviationF;
+float LimitHarmonicAbs = BaseLimitHarmonicAbs;
+float LimitHarmonicRel = BaseLimitHarmonicRel;
+float LimitSwellFactor = BaseLimitSwellFactor;
+float LimitDipDepth = BaseLimitDipDepth;
+float LimitEventDuration = BaseLimitEventDuration;
+
+namespace {
+
+std::string SectionName(int number) {
+    return "signal" + std::to_string(number);
+}
+
+// A number beyond single precision would turn into an infinity in every later computation and
+// protocol cell; it is treated like any other unreadable number.
+float ReadNumber(const plat::TIniFile& ini, const std::string& section, const std::string& key) {
+    const double value = ini.ReadFloat(section, key, 0.0);
+    if (!std::isfinite(value) || std::fabs(value) > std::numeric_limits<float>::max()) return 0.0f;
+    return static_cast<float>(value);
+}
+
+std::string ReadText(const plat::TIniFile& ini, const std::string& section, const char* key) {
+    return plat::Cp1251ToUtf8(ini.ReadString(section, key, ""));
+}
+
+std::string Fixed2(float value) {
+    return plat::FloatToStrF(value, plat::ffFixed, 4, 2);
+}
+
+void LoadSignal(const plat::TIniFile& ini, int index) {
+    const std::string section = SectionName(index + 1);
+    SignalRecord& s = Signals[static_cast<std::size_t>(index)];
+    s = SignalRecord{};
+    s.setVoltage = ReadNumber(ini, section, "u");
+    s.setFrequency = ReadNumber(ini, section, "f");
+    const long double perVolt = 1.0L / 220.0L;
+    s.setDeviationU = static_cast<float>((s.setVoltage * perVolt - 1.0L) * 100.0L);
+    s.setDeviationF = s.setFrequency - NominalFrequency;
+    for (std::size_t n = 0; n < HarmonicCount; ++n) {
+        s.setHarmonic[n] = ReadNumber(ini, section, "k" + std::to_string(n));
+    }
+    for (std::size_t n = 0; n < HarmonicCount; ++n) {
+        s.setInterharmonic[n] = ReadNumber(ini, section, "ih" + std::to_string(n));
+    }
+    const std::string msg2 = ReadText(ini, section, "msg2");
+    const std::string msg1 = ReadText(ini, section, "msg1");
+    s.description = BuildSignalDescription(s, msg1, msg2);
+}
+
+void LoadSwell(const plat::TIniFile& ini, int index) {
+    const std::string section = SectionName(index + 7);
+    EventSignalRecord& e = EventSignals[static_cast<std::size_t>(index)];
+    e = EventSignalRecord{};
+    e.setLevel = ReadNumber(ini, section, "k");
+    e.setDuration = ReadNumber(ini, section, "t");
+    e.setVoltage = static_cast<float>(static_cast<long double>(e.setLevel) * 220.0L);
+}
+
+void LoadDip(const plat::TIniFile& ini, int index) {
+    const std::string section = SectionName(index + 11);
+    EventSignalRecord& e = EventSignals[static_cast<std::size_t>(index + SwellCount)];
+    e = EventSignalRecord{};
+    e.setLevel = ReadNumber(ini, section, "du");
+    e.setDuration = ReadNumber(ini, section, "t");
+    e.setVoltage =
+        static_cast<float>((1.0L - static_cast<long double>(e.setLevel) * 0.01L) * 220.0L);
+}
+
+} // namespace
+
+std::string SignalsFileName() {
+    std::error_code error;
+    const std::filesystem::path dir = std::filesystem::current_path(error);
+    return (dir / "signals.ini").string();
+}
+
+bool LoadSignals(const std::string& fileName) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(fileName, error)) return false;
+    const plat::TIniFile ini(fileName);
+    for (int i = 0; i < SignalCount; ++i)
+        LoadSignal(ini, i);
+    for (int j = 0; j < SwellCount; ++j) {
+        LoadSwell(ini, j);
+        LoadDip(ini, j);
+    }
+    return true;
+}
+
+void ScaleSignalLimits(int periodic) {
+    const double factor = periodic == 0 ? PrimaryLimitFactor : 1.0;
+    LimitDeviationU = static_cast<float>(BaseLimitDeviationU * factor);
+    LimitDeviationF = static_cast<float>(BaseLimitDeviationF * factor);
+    LimitHarmonicAbs = static_cast<float>(BaseLimitHarmonicAbs * factor);
+    LimitHarmonicRel = static_cast<float>(BaseLimitHarmonicRel * factor);
+}
+
+void ResetSignals() {
+    Signals.fill(SignalRecord{});
+    EventSignals.fill(EventSignalRecord{});
+    ScaleSignalLimits(1);
+    LimitSwellFactor = BaseLimitSwellFactor;
+    LimitDipDepth = BaseLimitDipDepth;
+    LimitEventDuration = BaseLimitEventDuration;
+}
+
+std::string BuildSignalDescription(const SignalRecord& signal, const std::string& msg1,
+                                   const std::string& msg2) {
+    std::string text =
+        "\u03B4U = " + Fixed2(signal.setDeviationU) + "% (" + Fixed2(signal.setVoltage) + " В)\n";
+    text += "\u0394f = " + Fixed2(signal.setDeviationF) + " Гц (" + Fixed2(signal.setFrequency) +
+            " Гц)\n";
+    text += msg1 + "\n" + msg2;
+    return text;
+}
+
+// An error that is not a number (a garbled reading) must never pass.
+bool ExceedsLimit(float error, float limit) {
+    return !(std::fabs(error) <= limit);
+}
+
+bool IsRelativeHarmonic(float setHarmonic) {
+    return setHarmonic >= RelativeHarmonicThreshold;
+}
+
+float HarmonicLimit(float setHarmonic) {
+    return IsRelativeHarmonic(setHarmonic) ? LimitHarmonicRel : LimitHarmonicAbs;
+}
+
+bool HarmonicFails(const SignalRecord& signal, int order) {
+    const auto n = static_cast<std::size_t>(order);
+    return ExceedsLimit(signal.errHarmonic[n], HarmonicLimit(signal.setHarmonic[n]));
+}
+
+bool SignalFails(const SignalRecord& signal, int lastOrder) {
+    if (ExceedsLimit(signal.errDeviationU, LimitDeviationU)) return true;
+    if (ExceedsLimit(signal.errDeviationF, LimitDeviationF)) return true;
+    for (int n = 0; n <= lastOrder && n < HarmonicCount; ++n) {
+        if (HarmonicFails(signal, n)) return true;
+    }
+    return false;
+}
+
+bool IsSwell(int eventIndex) {
+    return eventIndex < SwellCount;
+}
+
+float EventLevelLimit(int eventIndex) {
+    return IsSwell(eventIndex) ? LimitSwellFactor : LimitDipDepth;
+}
+
+bool EventFails(const EventSignalRecord& event, int eventIndex) {
+    return ExceedsLimit(event.errLevel, EventLevelLimit(eventIndex)) ||
+           ExceedsLimit(event.errDuration, LimitEventDuration);
+}
