@@ -1,89 +1,179 @@
 // What the comm tests share: a scripted serial device (modem lines, break, line errors and
-// held writes that a pseudo-terminal cannot produce), a narrow view into the component, and a
-// fixture that acts as the GUI thread and records message boxes.
+// held writes that a pseudo-terminal cannot produce) and fixtures that act as the GUI thread
+// and record message boxes.
 #pragma once
 
 #include "comm/CommPort.h"
-#include "comm/ThWrite.h"
 #include "platform/MainThread.h"
 #include "platform/MessageBox.h"
 #include "platform/SerialDevice.h"
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
-// The device side of a scripted line. The test feeds bytes, raises comm events, sets the modem
-// status and can hold or fail the transfers; what the component asks is recorded.
-class ScriptedLine : public plat::SerialDevice {
-public:
-    void Feed(const std::string& bytes); // bytes arrive: EV_RXCHAR
-    void Raise(plat::DWORD events);
-    // delayMs holds every later modem-status reading that long.
-    void SetModemStatus(plat::DWORD status, int delayMs = 0);
-    void HoldWrites(bool hold);
-    void FailTransfers(bool fail); // reads and writes fail, as on a pulled device
-    // Runs inside ReadFile after the bytes were taken (without the line's lock).
-    void SetReadHook(std::function<void()> hook);
-    // Waits (up to ms) until pred holds under the line's lock.
-    bool WaitFor(const std::function<bool()>& pred, int ms = 2000);
+// A byte pattern whose period is no divisor of any ring size, so a misplaced piece shows.
+inline std::string Pattern(std::size_t n, int seed = 0) {
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>((i * 13 + static_cast<std::size_t>(seed) + i / 251) & 0xFF);
+    return s;
+}
 
-    // Recorded; read under Lock().
-    std::unique_lock<std::mutex> Lock() { return std::unique_lock(m_); }
+// What the component asked of a scripted line.
+struct LineRecord {
     std::string written;
     std::vector<plat::DWORD> writeSizes, readSizes, masks, escapes;
     int readCalls = 0, writeCalls = 0, clearErrorCalls = 0;
     bool writeInProgress = false;
     plat::DCB dcb;
-
-    bool SetupComm(plat::DWORD, plat::DWORD) override { return true; }
-    bool GetCommState(plat::DCB& state) override;
-    bool SetCommState(const plat::DCB& state) override;
-    bool SetCommTimeouts(const plat::COMMTIMEOUTS&) override { return true; }
-    bool SetCommMask(plat::DWORD mask) override;
-    bool WaitCommEvent(plat::DWORD& mask, plat::Overlapped& ov) override;
-    bool GetCommEventResult(plat::Overlapped& ov, plat::DWORD& mask) override;
-    bool ReadFile(void* buffer, plat::DWORD n, plat::DWORD& got) override;
-    bool WriteFile(const void* buffer, plat::DWORD n, plat::DWORD& written, plat::Overlapped* ov,
-                   plat::DWORD holdMs) override;
-    bool ClearCommError(plat::DWORD& errors, plat::COMSTAT& stat) override;
-    bool PurgeComm(plat::DWORD flags) override;
-    bool EscapeCommFunction(plat::DWORD function) override;
-    bool GetCommModemStatus(plat::DWORD& status) override;
-
-private:
-    bool Fail(plat::DWORD error);
-    bool TakeEvents(plat::DWORD& mask);
-    plat::DWORD HoldWrite(std::unique_lock<std::mutex>& lock, plat::Overlapped* ov,
-                          plat::DWORD holdMs);
-
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::deque<std::uint8_t> input_;
-    plat::DWORD events_ = 0, mask_ = 0, modem_ = 0;
-    int modemDelayMs_ = 0;
-    bool maskChanged_ = false, holdWrites_ = false, failTransfers_ = false;
-    unsigned aborts_ = 0;
-    std::function<void()> readHook_;
 };
 
-// The component's insides that the ring tests need.
-class TCommPortTestPeer {
+// The device side of a scripted line; the test scripts it through the public members.
+class ScriptedLine : public plat::SerialDevice {
 public:
-    static TRing& In(TCommPort& p) { return p.InRing; }
-    static TRing& Out(TCommPort& p) { return p.OutRing; }
-    static plat::CriticalSection& InLock(TCommPort& p) { return p.InLock; }
-    static plat::CriticalSection& OutLock(TCommPort& p) { return p.OutLock; }
-    static plat::Event& WriteEvent(TCommPort& p) { return p.WriteEvent; }
-    static const plat::DCB& LineState(TCommPort& p) { return p.LineState; }
-    // Stops the writer as the close would, leaving the other threads running.
-    static void StopWriter(TCommPort& p);
+    std::atomic<plat::DWORD> events{0}; // comm events raised, taken by the next wait
+    std::atomic<plat::DWORD> modem{0};
+    std::atomic<int> modemDelayMs{0}; // every modem-status reading takes this long
+    std::atomic<bool> holdWrites{false};
+
+    void Feed(const std::string& bytes) { // bytes arrive: EV_RXCHAR
+        std::lock_guard lock(m_);
+        input_.insert(input_.end(), bytes.begin(), bytes.end());
+        events |= plat::EV_RXCHAR;
+    }
+    // Runs inside ReadFile after the bytes were taken (without the line's lock).
+    void SetReadHook(std::function<void()> hook) {
+        std::lock_guard lock(m_);
+        readHook_ = std::move(hook);
+    }
+    LineRecord Record() {
+        std::lock_guard lock(m_);
+        return rec_;
+    }
+
+    bool SetupComm(plat::DWORD, plat::DWORD) override { return true; }
+    bool SetCommTimeouts(const plat::COMMTIMEOUTS&) override { return true; }
+    bool GetCommState(plat::DCB& state) override {
+        std::lock_guard lock(m_);
+        state = rec_.dcb;
+        return true;
+    }
+    bool SetCommState(const plat::DCB& state) override {
+        std::lock_guard lock(m_);
+        rec_.dcb = state;
+        return true;
+    }
+    bool EscapeCommFunction(plat::DWORD function) override {
+        std::lock_guard lock(m_);
+        rec_.escapes.push_back(function);
+        return true;
+    }
+    bool SetCommMask(plat::DWORD mask) override {
+        std::lock_guard lock(m_);
+        rec_.masks.push_back(mask);
+        mask_ = mask;
+        maskChanged_ = true;
+        return true;
+    }
+    // Events outside the mask are dropped, as the driver does.
+    bool WaitCommEvent(plat::DWORD& mask, plat::Overlapped&) override {
+        std::lock_guard lock(m_);
+        maskChanged_ = false;
+        mask = events.exchange(0) & mask_;
+        return mask != 0 || Fail(plat::ERROR_IO_PENDING);
+    }
+    // Looks every 2 ms: a test line need not be quick to wake.
+    bool GetCommEventResult(plat::Overlapped& ov, plat::DWORD& mask) override {
+        for (;;) {
+            {
+                std::lock_guard lock(m_);
+                mask = maskChanged_ ? 0 : events.exchange(0) & mask_;
+                if (std::exchange(maskChanged_, false) || mask) return true;
+            }
+            if (ov.Pause(2)) return Fail(plat::ERROR_OPERATION_ABORTED);
+        }
+    }
+    bool ReadFile(void* buffer, plat::DWORD n, plat::DWORD& got) override {
+        std::unique_lock lock(m_);
+        got = 0;
+        ++rec_.readCalls;
+        got = static_cast<plat::DWORD>(std::min<std::size_t>(n, input_.size()));
+        std::copy_n(input_.begin(), got, static_cast<std::uint8_t*>(buffer));
+        input_.erase(input_.begin(), input_.begin() + got);
+        rec_.readSizes.push_back(got);
+        const std::function<void()> hook = readHook_;
+        lock.unlock();
+        if (hook) hook();
+        return true;
+    }
+    // While writes are held: waits until they are let go, cancelled, purged or out of time.
+    bool WriteFile(const void* buffer, plat::DWORD n, plat::DWORD& done, plat::Overlapped* ov,
+                   plat::DWORD holdMs) override {
+        std::unique_lock lock(m_);
+        done = 0;
+        ++rec_.writeCalls;
+        const unsigned aborts = aborts_;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(holdMs);
+        plat::DWORD error = 0;
+        for (rec_.writeInProgress = true; holdWrites && !error;) {
+            lock.unlock();
+            const bool cancelled = ov ? ov->Pause(2) : (usleep(2000), false);
+            lock.lock();
+            if (cancelled || aborts_ != aborts)
+                error = plat::ERROR_OPERATION_ABORTED;
+            else if (holdMs != plat::INFINITE && std::chrono::steady_clock::now() >= deadline)
+                error = plat::ERROR_SEM_TIMEOUT;
+        }
+        rec_.writeInProgress = false;
+        if (error) return Fail(error);
+        rec_.written.append(static_cast<const char*>(buffer), n);
+        rec_.writeSizes.push_back(done = n);
+        return true;
+    }
+    bool ClearCommError(plat::DWORD& errors, plat::COMSTAT& stat) override {
+        std::lock_guard lock(m_);
+        ++rec_.clearErrorCalls;
+        errors = 0;
+        stat.cbInQue = static_cast<plat::DWORD>(input_.size());
+        stat.cbOutQue = 0;
+        return true;
+    }
+    bool PurgeComm(plat::DWORD flags) override {
+        std::lock_guard lock(m_);
+        if (flags & plat::PURGE_RXCLEAR) input_.clear();
+        if (flags & plat::PURGE_TXABORT) ++aborts_;
+        return true;
+    }
+    bool GetCommModemStatus(plat::DWORD& status) override {
+        status = modem;
+        if (const int ms = modemDelayMs) usleep(static_cast<useconds_t>(ms) * 1000);
+        return true;
+    }
+
+private:
+    static bool Fail(plat::DWORD error) {
+        plat::SetLastError(error);
+        return false;
+    }
+
+    std::mutex m_;
+    LineRecord rec_;
+    std::deque<std::uint8_t> input_;
+    plat::DWORD mask_ = 0;
+    bool maskChanged_ = false;
+    unsigned aborts_ = 0;
+    std::function<void()> readHook_;
 };
 
 struct ShownBox {
@@ -94,24 +184,69 @@ struct ShownBox {
 
 class CommTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        plat::MainThread::Bind();
+        plat::MainThread::DiscardPending();
+        oldHook_ = plat::SetMessageBoxHook(
+            [this](const std::string& text, const std::string& caption, unsigned flags) {
+                boxes.push_back({text, caption, flags});
+                return plat::IDOK;
+            });
+    }
+    void TearDown() override {
+        plat::SetMessageBoxHook(oldHook_);
+        plat::SetSerialDeviceFactory({});
+        plat::MainThread::DiscardPending();
+    }
 
-    // Every OpenPort of a component gets a fresh scripted line, which the port owns until it
-    // closes; Line() is the latest (the first exists before the first open, to be scripted).
-    void UseScriptedLines();
-    ScriptedLine* Line() const { return line_; }
     // Short waits so that tests run fast.
-    static void FastTiming(TCommPort& port);
-
-    // Serves the GUI thread's queue for ms, or until done.
-    static void Pump(int ms);
-    static bool PumpUntil(const std::function<bool()>& done, int ms = 3000);
+    static void FastTiming(TCommPort& port) {
+        port.Timing.StatusPauseMs = 5;
+        port.Timing.HeldWriteMs = 200;
+        port.Timing.FailPauseMs = 20;
+    }
+    // Serve the GUI thread's queue for ms, or until done.
+    static void Pump(int ms) {
+        PumpUntil([] { return false; }, ms);
+    }
+    static bool PumpUntil(const std::function<bool()>& done, int ms = 3000) {
+        return plat::MainThread::ProcessUntil(done, static_cast<plat::DWORD>(ms));
+    }
 
     std::vector<ShownBox> boxes;
 
 private:
+    plat::MessageBoxHook oldHook_;
+};
+
+// A component on scripted lines. Every OpenPort gets a fresh line, which the port owns until it
+// closes; Line() is the latest (the first exists before the first open, to be scripted).
+class ScriptedTest : public CommTest {
+protected:
+    void SetUp() override {
+        CommTest::SetUp();
+        FastTiming(port);
+        next_ = std::make_unique<ScriptedLine>();
+        line_ = next_.get();
+        plat::SetSerialDeviceFactory([this](int) -> std::unique_ptr<plat::SerialDevice> {
+            if (!next_) next_ = std::make_unique<ScriptedLine>();
+            line_ = next_.get();
+            return std::move(next_);
+        });
+    }
+    void TearDown() override {
+        port.ClosePort();
+        CommTest::TearDown();
+    }
+    ScriptedLine* Line() const { return line_; }
+    // Serves the GUI thread's queue until the line's record satisfies done.
+    bool UntilLine(const std::function<bool(const LineRecord&)>& done) {
+        return PumpUntil([&] { return done(line_->Record()); });
+    }
+
+    TCommPort port;
+
+private:
     std::unique_ptr<ScriptedLine> next_;
     ScriptedLine* line_ = nullptr;
-    plat::MessageBoxHook oldHook_;
 };

@@ -1,5 +1,5 @@
-// Line events, modem lines, flow control and failing devices through the scripted device:
-// what a pseudo-terminal cannot show.
+// Line events, modem lines and flow control through the scripted device: what a
+// pseudo-terminal cannot show.
 #include "CommTestSupport.h"
 
 #include <chrono>
@@ -9,34 +9,20 @@ namespace {
 using Strings = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
 
-class LineEventTest : public CommTest {
+class LineEventTest : public ScriptedTest {
 protected:
-    void SetUp() override {
-        CommTest::SetUp();
-        UseScriptedLines();
-        FastTiming(port);
-    }
-    void TearDown() override {
-        port.ClosePort();
-        CommTest::TearDown();
-    }
-
     void RecordAllEvents() {
-        auto note = [this](const char* name) {
-            return [this, name](TCommPort* sender) {
+        const std::pair<TNotifyEvent TCommPort::*, const char*> handlers[] = {
+            {&TCommPort::OnCTSSignal, "CTS"}, {&TCommPort::OnDCDSignal, "DCD"},
+            {&TCommPort::OnDSRSignal, "DSR"}, {&TCommPort::OnRingSignal, "Ring"},
+            {&TCommPort::OnRxDSignal, "RxD"}, {&TCommPort::OnRxEventSignal, "RxEvent"},
+            {&TCommPort::OnTxDSignal, "TxD"}, {&TCommPort::OnBreakSignal, "Break"}};
+        for (auto [handler, name] : handlers)
+            port.*handler = [this, name = name](TCommPort* sender) {
                 EXPECT_EQ(sender, &port);
                 EXPECT_TRUE(plat::MainThread::IsMainThread());
                 log.push_back(name);
             };
-        };
-        port.OnCTSSignal = note("CTS");
-        port.OnDCDSignal = note("DCD");
-        port.OnDSRSignal = note("DSR");
-        port.OnRingSignal = note("Ring");
-        port.OnRxDSignal = note("RxD");
-        port.OnRxEventSignal = note("RxEvent");
-        port.OnTxDSignal = note("TxD");
-        port.OnBreakSignal = note("Break");
         port.OnErrorSignal = [this](TCommPort*, int error) {
             log.push_back("Error");
             errors.push_back(error);
@@ -46,27 +32,17 @@ protected:
     // Raises the events and waits until the GUI thread has raised n handlers.
     void RaiseAndServe(plat::DWORD events, std::size_t n) {
         log.clear();
-        Line()->Raise(events);
+        Line()->events |= events;
         ASSERT_TRUE(PumpUntil([&] { return log.size() >= n; }));
         Pump(20);
     }
+    bool WaitWritten(const std::string& bytes) {
+        return UntilLine([&](auto& r) { return r.written == bytes; });
+    }
 
-    TCommPort port;
     Strings log;
     std::vector<int> errors;
 };
-
-TEST_F(LineEventTest, MonitoredSetBecomesTheDeviceMask) {
-    auto openedMask = [&] {
-        port.OpenPort();
-        auto lock = Line()->Lock();
-        return Line()->masks.front();
-    };
-    EXPECT_EQ(openedMask(), 0x01FDu);
-    port.ClosePort();
-    port.MonitorEvents = TEventStates{evRxChar, evTxEmpty};
-    EXPECT_EQ(openedMask(), 0x0005u);
-}
 
 // The close's last pass leaves mask 0, so the close raises none of the earlier events again.
 TEST_F(LineEventTest, StatusEventsComeInTheirFixedOrderAndNotAgainOnClose) {
@@ -74,8 +50,6 @@ TEST_F(LineEventTest, StatusEventsComeInTheirFixedOrderAndNotAgainOnClose) {
     RecordAllEvents();
     port.OpenPort();
 
-    RaiseAndServe(plat::EV_CTS | plat::EV_RXCHAR, 2);
-    EXPECT_EQ(log, (Strings{"CTS", "RxD"}));
     plat::SetLastError(77); // the error handler reports the GUI thread's code at that moment
     RaiseAndServe(plat::EV_ERR | plat::EV_BREAK, 2);
     EXPECT_EQ(log, (Strings{"Break", "Error"}));
@@ -96,23 +70,20 @@ TEST_F(LineEventTest, HardHandshakeHoldsTheWriterUntilCtsComesOn) {
     Pump(50);
     ASSERT_EQ(port.PutString("!"), 1u); // another wake finds CTS still off
     Pump(50);
-    {
-        auto lock = Line()->Lock();
-        EXPECT_EQ(Line()->writeCalls, 0);
-        EXPECT_EQ(Line()->clearErrorCalls, 0); // held, not spinning on the CTS test
-    }
-    Line()->SetModemStatus(plat::MS_CTS_ON);
-    Line()->Raise(plat::EV_CTS);
-    ASSERT_TRUE(Line()->WaitFor([&] { return Line()->written == "held!"; }));
+    EXPECT_EQ(Line()->Record().writeCalls, 0);
+    EXPECT_EQ(Line()->Record().clearErrorCalls, 0); // held, not spinning on the CTS test
+    Line()->modem = plat::MS_CTS_ON;
+    Line()->events |= plat::EV_CTS;
+    ASSERT_TRUE(WaitWritten("held!"));
 
     // Leaving the handshake lets held bytes go.
-    Line()->SetModemStatus(0);
-    Line()->Raise(plat::EV_CTS);
+    Line()->modem = 0;
+    Line()->events |= plat::EV_CTS;
     ASSERT_TRUE(PumpUntil([&] { return !port.CTS(); }));
     ASSERT_EQ(port.PutString("abc"), 3u);
     Pump(30);
     port.SetComControl(ccNone);
-    ASSERT_TRUE(Line()->WaitFor([&] { return Line()->written == "held!abc"; }));
+    ASSERT_TRUE(WaitWritten("held!abc"));
 
     // Held output does not hold the close.
     port.SetComControl(ccHard);
@@ -125,33 +96,21 @@ TEST_F(LineEventTest, HardHandshakeHoldsTheWriterUntilCtsComesOn) {
 // The writer can wake before the status thread's first reading has found CTS on: that reading
 // must wake it.
 TEST_F(LineEventTest, CtsFoundOnByTheFirstReadingReleasesTheWriter) {
-    Line()->SetModemStatus(plat::MS_CTS_ON, 100);
+    Line()->modem = plat::MS_CTS_ON;
+    Line()->modemDelayMs = 100;
     port.SetComControl(ccHard);
     port.OpenPort();
     ASSERT_EQ(port.PutString("go"), 2u);
-    EXPECT_TRUE(Line()->WaitFor([&] { return Line()->written == "go"; }));
+    EXPECT_TRUE(WaitWritten("go"));
 }
 
-TEST_F(LineEventTest, FailingDeviceMakesNoWorkerSpinAndStillCloses) {
-    port.OpenPort();
-    Line()->FailTransfers(true);
-    Line()->Feed("xyz");
-    ASSERT_EQ(port.PutString("out"), 3u);
-    Pump(300);
-    {
-        auto lock = Line()->Lock();
-        // One try per pause (20 ms here), not thousands.
-        EXPECT_LE(Line()->readCalls, 300 / 20 + 3);
-        EXPECT_LE(Line()->writeCalls, 300 / 20 + 3);
-        EXPECT_GE(Line()->writeCalls, 2);
-    }
-    const auto start = Clock::now();
-    port.ClosePort();
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
-}
-
-// DTR written while closed is raised by the open; the other members keep their values.
+// The monitored set is the device mask; DTR written while closed is raised by the open; a
+// handshake change keeps the other members.
 TEST_F(LineEventTest, OpenAppliesTheLineSettingsToTheDevice) {
+    port.OpenPort();
+    EXPECT_EQ(Line()->Record().masks.front(), 0x01FDu);
+    port.ClosePort();
+    port.MonitorEvents = TEventStates{evRxChar, evTxEmpty};
     port.SetBaudRate(cbr57600);
     port.SetParity(paMark);
     port.SetDataBits(7);
@@ -160,23 +119,21 @@ TEST_F(LineEventTest, OpenAppliesTheLineSettingsToTheDevice) {
     port.SetComControl(ccSoft);
     port.SetDTR(true);
     port.OpenPort();
-    {
-        auto lock = Line()->Lock();
-        const plat::DCB& dcb = Line()->dcb;
-        EXPECT_EQ(dcb.Flags, 0x1311u);
-        EXPECT_EQ(dcb.BaudRate, 57600u);
-        EXPECT_EQ(dcb.Parity, 3);
-        EXPECT_EQ(dcb.ByteSize, 7);
-        EXPECT_EQ(dcb.XoffLim, 900);
-        EXPECT_EQ(dcb.EvtChar, 0x0D);
-        EXPECT_EQ(Line()->escapes, (std::vector<plat::DWORD>{plat::SETDTR, plat::CLRRTS}));
-    }
+    LineRecord rec = Line()->Record();
+    EXPECT_EQ(rec.masks.front(), 0x0005u);
+    EXPECT_EQ(rec.dcb.Flags, 0x1311u);
+    EXPECT_EQ(rec.dcb.BaudRate, 57600u);
+    EXPECT_EQ(rec.dcb.Parity, 3);
+    EXPECT_EQ(rec.dcb.ByteSize, 7);
+    EXPECT_EQ(rec.dcb.XoffLim, 900);
+    EXPECT_EQ(rec.dcb.EvtChar, 0x0D);
+    EXPECT_EQ(rec.escapes, (std::vector<plat::DWORD>{plat::SETDTR, plat::CLRRTS}));
     port.SetComControl(ccHard);
-    EXPECT_EQ(TCommPortTestPeer::LineState(port).Flags, 0x202Du);
+    EXPECT_EQ(Line()->Record().dcb.Flags, 0x202Du);
     port.SetComControl(ccNone);
-    auto lock = Line()->Lock();
-    EXPECT_EQ(Line()->dcb.Flags, 0x0001u);
-    EXPECT_EQ(Line()->dcb.BaudRate, 57600u);
+    rec = Line()->Record();
+    EXPECT_EQ(rec.dcb.Flags, 0x0001u);
+    EXPECT_EQ(rec.dcb.BaudRate, 57600u);
 }
 
 // The thread that raised the handler waits for it, so it cannot be waited for from inside.

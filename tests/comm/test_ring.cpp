@@ -2,132 +2,126 @@
 // and the writer, wrap-around, full rings, zero lengths, and flushes during a transfer.
 #include "CommTestSupport.h"
 
+// The component's insides that the ring tests need.
+class TCommPortTestPeer {
+public:
+    static TRing& Ring(TCommPort& p, bool in) { return in ? p.InRing : p.OutRing; }
+    static plat::CriticalSection& Lock(TCommPort& p, bool in) { return in ? p.InLock : p.OutLock; }
+    static bool WriterWake(TCommPort& p) { return p.WriteEvent.IsSet(); }
+};
+
 namespace {
 
 using Peer = TCommPortTestPeer;
+using HeadUsed = std::pair<std::uint32_t, std::uint32_t>;
+constexpr bool In = true, Out = false;
 
-std::string Pattern(std::size_t n, int seed = 0) {
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i)
-        s[i] = static_cast<char>((i * 7 + seed) & 0xFF);
-    return s;
-}
-
-class RingTest : public CommTest {
+class RingTest : public ScriptedTest {
 protected:
     void SetUp() override {
-        CommTest::SetUp();
-        UseScriptedLines();
-        FastTiming(port);
+        ScriptedTest::SetUp();
         port.MonitorEvents = TEventStates{evRxChar}; // only the bytes matter here
         port.OpenPort();
         ASSERT_TRUE(port.Open);
     }
-    void TearDown() override {
-        port.ClosePort();
-        CommTest::TearDown();
-    }
 
     // Head and Used of a ring, set or read under its lock.
     void Place(bool in, std::uint32_t head, std::uint32_t used) {
-        plat::CriticalSectionLock lock(in ? Peer::InLock(port) : Peer::OutLock(port));
-        TRing& ring = in ? Peer::In(port) : Peer::Out(port);
-        ring.Head = head;
-        ring.Used.store(used);
+        plat::CriticalSectionLock lock(Peer::Lock(port, in));
+        Peer::Ring(port, in).Head = head;
+        Peer::Ring(port, in).Used.store(used);
     }
-    std::pair<std::uint32_t, std::uint32_t> State(bool in) {
-        plat::CriticalSectionLock lock(in ? Peer::InLock(port) : Peer::OutLock(port));
-        TRing& ring = in ? Peer::In(port) : Peer::Out(port);
-        return {ring.Head, ring.Used.load()};
+    HeadUsed State(bool in) {
+        plat::CriticalSectionLock lock(Peer::Lock(port, in));
+        return {Peer::Ring(port, in).Head, Peer::Ring(port, in).Used.load()};
     }
-    static std::string Bytes(TRing& ring, std::uint32_t from, std::uint32_t n) {
-        return std::string(reinterpret_cast<char*>(ring.Buffer.get()) + from, n);
+    // The ring's bytes from `at` on, across its end.
+    std::string Bytes(bool in, std::uint32_t at, std::uint32_t n) {
+        const TRing& ring = Peer::Ring(port, in);
+        std::string s;
+        for (std::uint32_t i = 0; i < n; ++i)
+            s += static_cast<char>(ring.Buffer[(at + i) % ring.Size]);
+        return s;
     }
-    static void Store(TRing& ring, std::uint32_t at, const std::string& bytes) {
-        std::copy(bytes.begin(), bytes.end(), ring.Buffer.get() + at);
+    void Store(std::uint32_t at, const std::string& bytes) {
+        const TRing& ring = Peer::Ring(port, In);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            ring.Buffer[(at + i) % ring.Size] = static_cast<std::uint8_t>(bytes[i]);
     }
-
-    TCommPort port;
+    int ReaderLooks() { return Line()->Record().clearErrorCalls; }
 };
 
-using Place2 = std::pair<std::uint32_t, std::uint32_t>;
-
 TEST_F(RingTest, PutBlockWrapsAndTakesOnlyWhatFits) {
-    Peer::StopWriter(port);
-    TRing& out = Peer::Out(port);
+    port.SetComControl(ccHard); // with CTS off the writer leaves the ring alone
     const std::string data = Pattern(200);
-    Place(false, 4000, 50); // tail 4050: 46 bytes up to the end, the rest from 0
-    EXPECT_EQ(port.PutBlock(data.data(), 100), 100u);
-    EXPECT_EQ(Bytes(out, 4050, 46), data.substr(0, 46));
-    EXPECT_EQ(Bytes(out, 0, 54), data.substr(46, 54));
-    EXPECT_EQ(port.OutBuffUsed(), 150u);
-    EXPECT_TRUE(Peer::WriteEvent(port).IsSet());
-
-    Place(false, 4000, 4090); // tail wrapped to 3994
-    EXPECT_EQ(port.PutBlock(data.data(), 100), 6u);
-    EXPECT_EQ(Bytes(out, 3994, 6), data.substr(0, 6));
-    Peer::WriteEvent(port).Reset();
-    EXPECT_EQ(port.PutBlock(data.data(), 100), 0u); // full
-    EXPECT_EQ(port.PutBlock(data.data(), 0), 0u);
-    EXPECT_FALSE(Peer::WriteEvent(port).IsSet());
-
-    Place(false, 96, 4000); // tail exactly at the end: the free space is 0..95
-    EXPECT_EQ(port.PutBlock(data.data(), 200), 96u);
-    EXPECT_EQ(Bytes(out, 0, 96), data.substr(0, 96));
+    struct Case {
+        std::uint32_t head, used, offered, taken;
+    };
+    const Case cases[] = {
+        {4000, 50, 100, 100}, // tail 4050: 46 bytes up to the end, the rest from 0
+        {4000, 4090, 100, 6}, // tail wrapped to 3994
+        {96, 4000, 200, 96},  // tail exactly at the end: the free space is 0..95
+        {4000, 4096, 100, 0}, // full
+        {0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.head << '+' << c.used);
+        Place(Out, c.head, c.used);
+        EXPECT_EQ(port.PutBlock(data.data(), c.offered), c.taken);
+        EXPECT_EQ(Bytes(Out, c.head + c.used, c.taken), data.substr(0, c.taken));
+        EXPECT_EQ(port.OutBuffUsed(), c.used + c.taken);
+    }
 }
 
 TEST_F(RingTest, GetBlockWrapsAndAdvancesHead) {
-    TRing& in = Peer::In(port);
     const std::string data = Pattern(20, 3);
-    Store(in, 2040, data.substr(0, 8));
-    Store(in, 0, data.substr(8));
-    Place(true, 2040, 20);
+    struct Case {
+        std::uint32_t head, used, asked, given, newHead;
+    };
+    const Case cases[] = {
+        {2040, 20, 512, 20, 12}, // 8 bytes up to the end, 12 from 0
+        {2040, 20, 5, 5, 2045},
+        {2040, 8, 8, 8, 0}, // exactly to the end: Head wraps to 0
+    };
     char out[512];
-    EXPECT_EQ(port.GetBlock(out, 512), 20u);
-    EXPECT_EQ(std::string(out, 20), data);
-    EXPECT_EQ(State(true), Place2(12, 0));
-
-    Place(true, 2040, 20);
-    EXPECT_EQ(port.GetBlock(out, 5), 5u);
-    EXPECT_EQ(std::string(out, 5), data.substr(0, 5));
-    EXPECT_EQ(State(true), Place2(2045, 15));
-
-    Place(true, 2040, 8); // exactly to the end: Head wraps to 0
-    EXPECT_EQ(port.GetBlock(out, 8), 8u);
-    EXPECT_EQ(State(true), Place2(0, 0));
+    for (const Case& c : cases) {
+        Store(c.head, data.substr(0, c.used));
+        Place(In, c.head, c.used);
+        EXPECT_EQ(port.GetBlock(out, c.asked), c.given);
+        EXPECT_EQ(std::string(out, c.given), data.substr(0, c.given));
+        EXPECT_EQ(State(In), HeadUsed(c.newHead, c.used - c.given));
+    }
 }
 
 // The reader's wake shows as its next look at the device.
 TEST_F(RingTest, ZeroLengthGetBlockWakesTheReaderOnlyWhenBytesAreHeld) {
-    auto looks = [&] {
-        auto lock = Line()->Lock();
-        return Line()->clearErrorCalls;
-    };
     char out[4];
-    Place(true, 0, 0);
-    const int before = looks();
+    const int before = ReaderLooks();
     EXPECT_EQ(port.GetBlock(out, 4), 0u);
     EXPECT_EQ(port.GetChar(), 0);
-    EXPECT_FALSE(port.CharReady());
     Pump(30);
-    EXPECT_EQ(looks(), before);
-
-    Place(true, 0, 3);
+    EXPECT_EQ(ReaderLooks(), before);
+    Place(In, 0, 3);
     EXPECT_EQ(port.GetBlock(out, 0), 0u);
-    EXPECT_TRUE(PumpUntil([&] { return looks() > before; }));
+    EXPECT_TRUE(PumpUntil([&] { return ReaderLooks() > before; }));
 }
 
-TEST_F(RingTest, ReaderSplitsItsReadAtTheEndOfTheRing) {
-    Place(true, 2000, 40); // tail 2040: 8 bytes up to the end, then from 0
-    const std::string data = Pattern(100, 5);
-    Line()->Feed(data);
+// The reader fills, and the writer empties, each ring in two pieces across its end.
+TEST_F(RingTest, ReaderAndWriterSplitAtTheEndOfTheRing) {
+    Place(In, 2000, 40); // tail 2040: 8 bytes up to the end, then from 0
+    const std::string in = Pattern(100, 5), out = Pattern(150, 9);
+    Line()->Feed(in);
     ASSERT_TRUE(PumpUntil([&] { return port.InBuffUsed() == 140; }));
-    {
-        auto lock = Line()->Lock();
-        EXPECT_EQ(Line()->readSizes, (std::vector<plat::DWORD>{8, 92}));
-    }
-    EXPECT_EQ(Bytes(Peer::In(port), 2040, 8), data.substr(0, 8));
-    EXPECT_EQ(Bytes(Peer::In(port), 0, 92), data.substr(8));
+    EXPECT_EQ(Line()->Record().readSizes, (std::vector<plat::DWORD>{8, 92}));
+    EXPECT_EQ(Bytes(In, 2040, 100), in);
+
+    Place(Out, 4000, 0);
+    ASSERT_EQ(port.PutBlock(out.data(), 150), 150u);
+    // Done, the writer clears its wake rather than coming round again.
+    ASSERT_TRUE(
+        PumpUntil([&] { return State(Out) == HeadUsed(54, 0) && !Peer::WriterWake(port); }));
+    EXPECT_EQ(Line()->Record().writeSizes, (std::vector<plat::DWORD>{96, 54}));
+    EXPECT_EQ(Line()->Record().written, out);
 }
 
 TEST_F(RingTest, FullInputRingLeavesBytesInTheDeviceUntilGetBlock) {
@@ -136,16 +130,9 @@ TEST_F(RingTest, FullInputRingLeavesBytesInTheDeviceUntilGetBlock) {
     Line()->Feed(data);
     ASSERT_TRUE(PumpUntil([&] { return port.InBuffUsed() == 16; }));
     Pump(50);
-    int reads;
-    {
-        auto lock = Line()->Lock();
-        reads = Line()->readCalls;
-    }
+    const int reads = Line()->Record().readCalls;
     Pump(150); // nothing spins while the bytes wait
-    {
-        auto lock = Line()->Lock();
-        EXPECT_EQ(Line()->readCalls, reads);
-    }
+    EXPECT_EQ(Line()->Record().readCalls, reads);
     std::string got;
     char buf[10];
     while (got.size() < data.size()) {
@@ -158,22 +145,8 @@ TEST_F(RingTest, FullInputRingLeavesBytesInTheDeviceUntilGetBlock) {
     EXPECT_EQ(got, data);
 }
 
-TEST_F(RingTest, WriterWritesTwoPiecesAndClearsItsEvent) {
-    const std::string data = Pattern(150, 9);
-    Store(Peer::Out(port), 4000, data.substr(0, 96));
-    Store(Peer::Out(port), 0, data.substr(96));
-    Place(false, 4000, 150);
-    Peer::WriteEvent(port).Set();
-    ASSERT_TRUE(Line()->WaitFor([&] { return Line()->writeSizes.size() >= 2; }));
-    ASSERT_TRUE(PumpUntil([&] { return !Peer::WriteEvent(port).IsSet(); }));
-    EXPECT_EQ(State(false), Place2(54, 0));
-    auto lock = Line()->Lock();
-    EXPECT_EQ(Line()->writeSizes, (std::vector<plat::DWORD>{96, 54}));
-    EXPECT_EQ(Line()->written, data);
-}
-
 TEST_F(RingTest, InputFlushDuringAReadKeepsTheReadBytesAtTheNewHead) {
-    Place(true, 100, 30); // the reader will store at the tail, 130
+    Place(In, 100, 30); // the reader will store at the tail, 130
     plat::Event inRead(true), release(true);
     Line()->SetReadHook([&] {
         inRead.Set();
@@ -182,7 +155,7 @@ TEST_F(RingTest, InputFlushDuringAReadKeepsTheReadBytesAtTheNewHead) {
     Line()->Feed("fresh");
     ASSERT_EQ(inRead.Wait(2000), plat::WAIT_OBJECT_0);
     port.FlushInBuffer();
-    EXPECT_EQ(State(true), Place2(130, 0));
+    EXPECT_EQ(State(In), HeadUsed(130, 0));
     Line()->SetReadHook({});
     release.Set();
     ASSERT_TRUE(PumpUntil([&] { return port.InBuffUsed() == 5; }));
@@ -194,19 +167,17 @@ TEST_F(RingTest, InputFlushDuringAReadKeepsTheReadBytesAtTheNewHead) {
 // The chunk in flight is dropped with the rest; bytes put after the flush are written once,
 // and Used never goes below zero.
 TEST_F(RingTest, OutputFlushDuringAWriteKeepsLaterBytesInPlace) {
-    Line()->HoldWrites(true);
+    Line()->holdWrites = true;
     const std::string first = Pattern(300, 4);
     ASSERT_EQ(port.PutBlock(first.data(), 300), 300u);
-    ASSERT_TRUE(Line()->WaitFor([&] { return Line()->writeInProgress; }));
+    ASSERT_TRUE(UntilLine([](auto& r) { return r.writeInProgress; }));
     port.FlushOutBuffer();
     ASSERT_EQ(port.PutString("XYZ"), 3u);
     EXPECT_LE(port.OutBuffUsed(), 303u);
-    Line()->HoldWrites(false);
-    ASSERT_TRUE(Line()->WaitFor([&] { return Line()->written.size() >= 3; }));
+    Line()->holdWrites = false;
     ASSERT_TRUE(PumpUntil([&] { return port.OutBuffUsed() == 0; }));
     Pump(30);
-    auto lock = Line()->Lock();
-    EXPECT_EQ(Line()->written, "XYZ");
+    EXPECT_EQ(Line()->Record().written, "XYZ");
 }
 
 } // namespace

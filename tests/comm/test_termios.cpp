@@ -10,33 +10,11 @@
 #include <chrono>
 #include <future>
 #include <termios.h>
-#include <thread>
 
 namespace {
 
 using namespace std::chrono_literals;
 using Result = std::pair<bool, plat::DWORD>; // success, and the mask or the error
-
-// Starts a comm-event wait and collects it in another thread.
-std::future<Result> Wait(plat::SerialDevice& device, plat::Overlapped& ov) {
-    return std::async(std::launch::async, [&device, &ov] {
-        plat::DWORD mask = 0;
-        if (device.WaitCommEvent(mask, ov)) return Result(true, mask);
-        if (plat::GetLastError() != plat::ERROR_IO_PENDING) return Result(false, 0);
-        const bool ok = device.GetCommEventResult(ov, mask);
-        return Result(ok, ok ? mask : plat::GetLastError());
-    });
-}
-
-std::future<Result> Write(plat::SerialDevice& device, const std::string& bytes,
-                          plat::Overlapped* ov, plat::DWORD holdMs) {
-    return std::async(std::launch::async, [&device, &bytes, ov, holdMs] {
-        plat::DWORD written = 0;
-        const auto n = static_cast<plat::DWORD>(bytes.size());
-        const bool ok = device.WriteFile(bytes.data(), n, written, ov, holdMs);
-        return Result(ok, ok ? written : plat::GetLastError());
-    });
-}
 
 TEST(PortNames, LinksInThePortsFolderComeFirst) {
     PortsDir dir;
@@ -55,48 +33,54 @@ protected:
         ASSERT_TRUE(device);
     }
 
-    termios Line() const {
-        termios t{};
-        tcgetattr(pty.MasterFd(), &t); // on Linux this is the slave's line
-        return t;
-    }
-    void SetFlags(plat::DWORD flags) {
+    // The slave's line as set by the flags word (on Linux the master reports it).
+    termios LineFor(plat::DWORD flags) {
         plat::DCB dcb;
         device->GetCommState(dcb);
         dcb.Flags = flags;
-        ASSERT_TRUE(device->SetCommState(dcb));
+        EXPECT_TRUE(device->SetCommState(dcb));
+        termios t{};
+        tcgetattr(pty.MasterFd(), &t);
+        return t;
+    }
+    // Starts a comm-event wait and collects it in another thread.
+    std::future<Result> Wait() {
+        return std::async(std::launch::async, [this] {
+            plat::DWORD mask = 0;
+            if (device->WaitCommEvent(mask, ov)) return Result(true, mask);
+            if (plat::GetLastError() != plat::ERROR_IO_PENDING) return Result(false, 0);
+            const bool ok = device->GetCommEventResult(ov, mask);
+            return Result(ok, ok ? mask : plat::GetLastError());
+        });
     }
 
     PtyPair pty;
     std::unique_ptr<plat::SerialDevice> device;
+    plat::Overlapped ov;
 };
 
 TEST_F(TermiosTest, TheThreeFlagsWordsMapToTermios) {
-    SetFlags(0x1311);
-    termios t = Line();
+    termios t = LineFor(0x1311);
     EXPECT_TRUE((t.c_iflag & IXON) && (t.c_iflag & IXOFF));
     EXPECT_FALSE((t.c_iflag & IXANY) || (t.c_cflag & CRTSCTS));
     EXPECT_EQ(t.c_cc[VSTART], 0x11);
     EXPECT_EQ(t.c_cc[VSTOP], 0x13);
-    SetFlags(0x202D);
-    t = Line();
+    t = LineFor(0x202D);
     EXPECT_TRUE(t.c_cflag & CRTSCTS);
     EXPECT_FALSE(t.c_iflag & (IXON | IXOFF));
-    SetFlags(0x0001);
-    t = Line();
+    t = LineFor(0x0001);
     EXPECT_FALSE((t.c_cflag & CRTSCTS) || (t.c_iflag & (IXON | IXOFF | INPCK)));
 }
 
 TEST_F(TermiosTest, ReceivedCharIsReportedOncePerArrival) {
     ASSERT_TRUE(device->SetCommMask(plat::EV_RXCHAR));
-    plat::Overlapped ov;
-    auto first = Wait(*device, ov);
+    auto first = Wait();
     ASSERT_TRUE(pty.Write("abc"));
     ASSERT_EQ(first.wait_for(2s), std::future_status::ready);
     EXPECT_EQ(first.get(), Result(true, plat::EV_RXCHAR));
 
     // The bytes are still there, unread: no new arrival, no event.
-    auto second = Wait(*device, ov);
+    auto second = Wait();
     EXPECT_EQ(second.wait_for(150ms), std::future_status::timeout);
     ASSERT_TRUE(pty.Write("d"));
     ASSERT_EQ(second.wait_for(2s), std::future_status::ready);
@@ -117,8 +101,12 @@ TEST_F(TermiosTest, ReceivedCharIsReportedOncePerArrival) {
 // A purge ends a write that the line does not take (the far side reads nothing).
 TEST_F(TermiosTest, PurgeEndsAWriteInProgress) {
     const std::string big(200000, 'x');
-    plat::Overlapped ov;
-    auto purged = Write(*device, big, &ov, plat::INFINITE);
+    auto purged = std::async(std::launch::async, [&] {
+        plat::DWORD written = 0;
+        const bool ok = device->WriteFile(big.data(), static_cast<plat::DWORD>(big.size()), written,
+                                          &ov, plat::INFINITE);
+        return Result(ok, ok ? written : plat::GetLastError());
+    });
     EXPECT_EQ(purged.wait_for(100ms), std::future_status::timeout);
     device->PurgeComm(plat::PURGE_TXABORT);
     ASSERT_EQ(purged.wait_for(2s), std::future_status::ready);

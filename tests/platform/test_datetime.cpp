@@ -103,23 +103,17 @@ TEST_F(DateTimeTest, StrToDateTimeRejectsImpossibleAndMalformedText) {
     EXPECT_THROW(StrToTime("05.03.2014"), EConvertError);
 }
 
-TEST_F(DateTimeTest, StrToDateTimeUsesSeparatorsInForce) {
-    SetDateSeparator('/');
-    SetTimeSeparator('-');
-    EXPECT_EQ(StrToDateTime("05/03/2014 09-07-00"), At(2014, 3, 5, 9, 7, 0));
-    TDateTime value = 0;
-    EXPECT_FALSE(TryStrToDateTime("05.03.2014 09:07:00", value));
-}
-
-TEST_F(DateTimeTest, TextFormsFollowSeparators) {
+TEST_F(DateTimeTest, TextFormsFollowTheSeparatorsInForce) {
     const TDateTime t = At(2014, 3, 5, 14, 35, 20);
     EXPECT_EQ(DateTimeToStr(t), "05.03.2014 14:35:20");
     EXPECT_EQ(DateTimeToStr(EncodeDate(2014, 3, 5)), "05.03.2014"); // midnight: date only
-    EXPECT_EQ(DateToStr(t), "05.03.2014");
-    SetTimeSeparator('-');
-    EXPECT_EQ(TimeToStr(t), "14-35-20");
     SetDateSeparator('/');
+    SetTimeSeparator('-');
     EXPECT_EQ(DateToStr(t), "05/03/2014");
+    EXPECT_EQ(TimeToStr(t), "14-35-20");
+    EXPECT_EQ(StrToDateTime("05/03/2014 09-07-00"), At(2014, 3, 5, 9, 7, 0));
+    TDateTime value = 0;
+    EXPECT_FALSE(TryStrToDateTime("05.03.2014 09:07:00", value));
 }
 
 TEST_F(DateTimeTest, FormatDateTimeTokens) {

@@ -44,35 +44,23 @@ private:
 
 } // namespace
 
-TEST(Events, AutoResetReleasesOneWaitAndClears) {
-    Event e(false);
-    EXPECT_EQ(e.Wait(0), WAIT_TIMEOUT);
-    e.Set();
-    EXPECT_EQ(e.Wait(0), WAIT_OBJECT_0);
-    EXPECT_EQ(e.Wait(10), WAIT_TIMEOUT);
-}
-
-TEST(Events, ManualResetStaysSetUntilReset) {
-    Event e(true);
-    e.Set();
-    EXPECT_EQ(e.Wait(0), WAIT_OBJECT_0);
-    EXPECT_EQ(e.Wait(0), WAIT_OBJECT_0);
-    e.Reset();
-    EXPECT_EQ(e.Wait(5), WAIT_TIMEOUT);
-}
-
-TEST(Events, SetBeforeWaitIsNotLost) {
-    Event e(false);
-    std::thread t([&] { e.Set(); });
-    t.join();
-    EXPECT_EQ(e.Wait(1000), WAIT_OBJECT_0);
-}
-
-TEST(Events, WaitTimesOutWithinLimit) {
-    Event e(false);
-    auto t0 = std::chrono::steady_clock::now();
-    EXPECT_EQ(e.Wait(50), WAIT_TIMEOUT);
+// A Set given before the wait, from another thread, is not lost; a wait that times out does not
+// come back early.
+TEST(Events, AutoResetClearsOnTheWaitManualResetStaysSet) {
+    Event autoReset(false), manual(true);
+    EXPECT_EQ(autoReset.Wait(0), WAIT_TIMEOUT);
+    std::thread([&] {
+        autoReset.Set();
+        manual.Set();
+    }).join();
+    EXPECT_EQ(autoReset.Wait(1000), WAIT_OBJECT_0);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(autoReset.Wait(50), WAIT_TIMEOUT);
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(45));
+    EXPECT_EQ(manual.Wait(0), WAIT_OBJECT_0);
+    EXPECT_EQ(manual.Wait(0), WAIT_OBJECT_0);
+    manual.Reset();
+    EXPECT_EQ(manual.Wait(5), WAIT_TIMEOUT);
 }
 
 TEST(MutexTest, TimedWaitFailsWhileAnotherThreadOwnsIt) {
@@ -120,7 +108,8 @@ TEST_F(MainThreadBound, PostedMessagesArriveInOrderAndDeadWindowsAreSkipped) {
         got.push_back(wp);
     });
     std::thread poster([&] {
-        for (WPARAM i = 1; i <= 5; ++i) PostMessage(w, WM_USER, i, 0);
+        for (WPARAM i = 1; i <= 5; ++i)
+            PostMessage(w, WM_USER, i, 0);
     });
     poster.join();
     EXPECT_TRUE(got.empty()) << "posting must not run the handler in the posting thread";
@@ -134,7 +123,9 @@ TEST_F(MainThreadBound, PostedMessagesArriveInOrderAndDeadWindowsAreSkipped) {
     EXPECT_FALSE(PostMessage(w, WM_USER, 1, 0));
 }
 
-TEST_F(MainThreadBound, MessageBoxFromWorkerIsAnsweredInGuiThread) {
+// A worker's message box is answered in the GUI thread; an exception thrown by a synchronized
+// call is rethrown in the worker.
+TEST_F(MainThreadBound, WorkerCallsRunInTheGuiThread) {
     std::thread::id hookThread;
     std::string caption;
     auto previous = SetMessageBoxHook([&](const std::string&, const std::string& c, unsigned) {
@@ -143,18 +134,9 @@ TEST_F(MainThreadBound, MessageBoxFromWorkerIsAnsweredInGuiThread) {
         return IDYES;
     });
     std::atomic<int> answer{0};
-    std::thread worker([&] { answer = MessageBox("text", "COM port error", MB_OK); });
-    ASSERT_TRUE(MainThread::ProcessUntil([&] { return answer.load() != 0; }, 5000));
-    worker.join();
-    EXPECT_EQ(answer.load(), IDYES);
-    EXPECT_EQ(hookThread, std::this_thread::get_id());
-    EXPECT_EQ(caption, "COM port error");
-    SetMessageBoxHook(previous);
-}
-
-TEST_F(MainThreadBound, ExceptionInSynchronizedCallReachesTheWorker) {
     std::atomic<bool> caught{false}, done{false};
     std::thread worker([&] {
+        answer = MessageBox("text", "COM port error", MB_OK);
         try {
             MainThread::RunSync([] { throw std::runtime_error("boom"); });
         } catch (const std::runtime_error&) {
@@ -164,5 +146,9 @@ TEST_F(MainThreadBound, ExceptionInSynchronizedCallReachesTheWorker) {
     });
     ASSERT_TRUE(MainThread::ProcessUntil([&] { return done.load(); }, 5000));
     worker.join();
+    EXPECT_EQ(answer.load(), IDYES);
+    EXPECT_EQ(hookThread, std::this_thread::get_id());
+    EXPECT_EQ(caption, "COM port error");
     EXPECT_TRUE(caught.load());
+    SetMessageBoxHook(previous);
 }
