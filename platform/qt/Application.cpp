@@ -6,6 +6,8 @@
 
 #include <QDesktopServices>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QUrl>
@@ -114,7 +116,16 @@ void RemoveQtHooks() {
 }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    LoadSystemTranslations();
     InstallQtHooks();
+}
+
+// The standard buttons of message boxes ("Yes", "No", "Close") speak the desktop's language, as
+// the system's own boxes do; without a translation for it they stay in English.
+void TApplication::LoadSystemTranslations() {
+    if (translator_.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(&translator_);
 }
 
 TApplication::~TApplication() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 
 #include <exception>
 #include <string>
@@ -27,6 +28,11 @@ public:
     // application's title, or its name while it has none.
     static void ShowException(const std::exception& error);
     static void ShowException(const std::string& message);
+
+private:
+    void LoadSystemTranslations();
+
+    QTranslator translator_;
 };
 
 // Installs the hooks (and the substitutes of the Windows font names) without an application
