@@ -28,9 +28,6 @@ void TRadioGroup::ClearItems() {
 
 void TRadioGroup::AddItem(const std::string& text) {
     auto* button = new QRadioButton(QString::fromStdString(text), this);
-    // One chosen item at most, and none at all after ClearItems: the group keeps the exclusion
-    // itself instead of a QButtonGroup, which would refuse to uncheck the last button.
-    button->setAutoExclusive(false);
     QObject::connect(button, &QRadioButton::clicked, this, [this, button] {
         SetItemIndex(static_cast<int>(std::find(buttons_.begin(), buttons_.end(), button) -
                                       buttons_.begin()));
@@ -51,9 +48,15 @@ int TRadioGroup::ItemIndex() const {
     return -1;
 }
 
+// The buttons stay auto-exclusive so that the arrow keys choose an item as a click does; an
+// auto-exclusive button refuses to be unchecked, so the exclusion is lifted while choosing none.
 void TRadioGroup::SetItemIndex(int index) {
-    for (int i = 0; i < Count(); ++i)
-        buttons_[static_cast<std::size_t>(i)]->setChecked(i == index);
+    for (int i = 0; i < Count(); ++i) {
+        QRadioButton* button = buttons_[static_cast<std::size_t>(i)];
+        button->setAutoExclusive(false);
+        button->setChecked(i == index);
+        button->setAutoExclusive(true);
+    }
 }
 
 // --- Pictures ---

@@ -63,7 +63,15 @@ public:
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        option->palette.setColor(QPalette::Text, ColorOfWord(frame_->RowColor(index.row())));
+        const QColor color = ColorOfWord(frame_->RowColor(index.row()));
+        option->palette.setColor(QPalette::Text, color);
+        if (color == QColor(Qt::black)) return;
+        // A selected row would otherwise take the selection's text colour and a failing row
+        // would no longer read as failing: where the selection shows, the row is filled in its
+        // own colour; where the selection is hidden, it keeps its coloured text.
+        option->palette.setColor(QPalette::Active, QPalette::Highlight, color.darker(125));
+        option->palette.setColor(QPalette::Active, QPalette::HighlightedText, Qt::white);
+        option->palette.setColor(QPalette::Inactive, QPalette::HighlightedText, color);
     }
 
 private:
@@ -99,14 +107,17 @@ TSignalFrame::TSignalFrame(QWidget* owner) : TBaseFrame(owner, KindSignal) {
             [this](QTableWidgetItem* item) { ListViewChange(item); });
 }
 
+// The operator may widen a column to read a result cell that does not fit.
 void TSignalFrame::BuildColumns() {
     ListView->ClearAll();
-    ListView->SetColumnCaption(ListView->AddColumn(50), "№ сигнала");
-    ListView->SetColumnCaption(ListView->AddColumn(139), "\u03B4U, %");
-    ListView->SetColumnCaption(ListView->AddColumn(139), "\u0394f, Гц");
-    for (int n = 0; n < ShownHarmonicCount; ++n) {
-        ListView->SetColumnCaption(ListView->AddColumn(125), "Ku(" + std::to_string(n) + "), %");
-    }
+    const auto add = [this](int width, const std::string& caption) {
+        ListView->SetColumnCaption(ListView->AddColumn(width, false), caption);
+    };
+    add(50, "№ сигнала");
+    add(139, "\u03B4U, %");
+    add(139, "\u0394f, Гц");
+    for (int n = 0; n < ShownHarmonicCount; ++n)
+        add(125, "Ku(" + std::to_string(n) + "), %");
 }
 
 void TSignalFrame::AddRows() {

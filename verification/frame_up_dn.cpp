@@ -58,11 +58,12 @@ TUpDnFrame::TUpDnFrame(QWidget* owner) : TBaseFrame(owner, KindUpDn) {
             [this](QTableWidgetItem* item) { ListViewChange(item); });
 }
 
+// The operator may widen a column to read a result cell that does not fit.
 void TUpDnFrame::BuildColumns() {
     ListView->ClearAll();
-    ListView->SetColumnCaption(ListView->AddColumn(50), "№ сигнала");
-    ListView->SetColumnCaption(ListView->AddColumn(300), "Провал/Перенапряжение");
-    ListView->SetColumnCaption(ListView->AddColumn(200), "Длительность, мс");
+    ListView->SetColumnCaption(ListView->AddColumn(50, false), "№ сигнала");
+    ListView->SetColumnCaption(ListView->AddColumn(300, false), "Провал/Перенапряжение");
+    ListView->SetColumnCaption(ListView->AddColumn(200, false), "Длительность, мс");
 }
 
 void TUpDnFrame::AddRows() {
@@ -107,9 +108,9 @@ void TUpDnFrame::Button1Click() {
 
 void TUpDnFrame::Button2Click() {
     const int row = SelectedRow();
-    if (row >= 0 && MainForm) {
+    if (row >= 0) {
         Button2->setEnabled(false);
-        MainForm->ReadEventData(row);
+        if (MainForm) MainForm->ReadEventData(row);
     }
     ListView->setFocus();
 }

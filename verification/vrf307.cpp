@@ -16,6 +16,7 @@
 
 #include <exception>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -25,6 +26,13 @@ template <class Form> Form* Create(std::vector<std::unique_ptr<QWidget>>& forms,
     global = form.get();
     forms.push_back(std::move(form));
     return global;
+}
+
+// What escapes start-up is shown as a sentence: a full stop follows a text that does not already
+// end in a stop or another mark that sorts below it (a multi-byte letter's last byte sorts above).
+std::string AsSentence(std::string text) {
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+    return text;
 }
 
 void ClearGlobals() {
@@ -64,7 +72,7 @@ int main(int argc, char** argv) {
         QApplication::exec();
         mainForm.reset();
     } catch (const std::exception& error) {
-        plat::TApplication::ShowException(error);
+        plat::TApplication::ShowException(AsSentence(error.what()));
     }
     ClearGlobals();
     while (!forms.empty())
