@@ -64,7 +64,7 @@ void TRadioGroup::SetItemIndex(int index) {
 namespace {
 
 // The motif each page shows on its picture.
-enum class Motif { Recorder, Thermometer, Magnifier, Insulation, Plug, Wave, Tools, Check };
+enum class Motif { Recorder, Thermometer, Magnifier, Insulation, Plug, Wave, Tools, Protocol };
 
 Motif MotifOf(std::uint8_t kind) {
     switch (kind) {
@@ -85,7 +85,7 @@ Motif MotifOf(std::uint8_t kind) {
     case KindTools:
         return Motif::Tools;
     default:
-        return Motif::Check;
+        return Motif::Protocol;
     }
 }
 
@@ -197,13 +197,20 @@ void DrawTools(QPainter& p, const QRectF& r) {
                QPointF(dial.right() - 26, dial.top() + 22));
 }
 
-void DrawCheck(QPainter& p, const QRectF& r) {
-    p.setPen(QPen(QColor(20, 130, 40), 14, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    QPolygonF tick;
-    tick << QPointF(r.left() + r.width() * 0.22, r.top() + r.height() * 0.52)
-         << QPointF(r.left() + r.width() * 0.42, r.top() + r.height() * 0.72)
-         << QPointF(r.left() + r.width() * 0.78, r.top() + r.height() * 0.3);
-    p.drawPolyline(tick);
+// The finish page ends passed and failed verifications alike, so its picture is the protocol
+// sheet about to be written, not a verdict.
+void DrawProtocolSheet(QPainter& p, const QRectF& r) {
+    const QRectF sheet(r.left() + r.width() * 0.25, r.top() + r.height() * 0.14, r.width() * 0.5,
+                       r.height() * 0.72);
+    p.setPen(QPen(QColor(60, 60, 60), 2));
+    p.setBrush(QColor(252, 252, 248));
+    p.drawRect(sheet);
+    p.setPen(QPen(QColor(90, 90, 110), 2));
+    for (int line = 1; line <= 7; ++line) {
+        const double y = sheet.top() + sheet.height() * line / 8.5;
+        const double right = line == 1 ? sheet.center().x() : sheet.right() - 8;
+        p.drawLine(QPointF(sheet.left() + 8, y), QPointF(right, y));
+    }
 }
 
 void DrawMotif(QPainter& p, const QRectF& r, std::uint8_t kind) {
@@ -222,8 +229,8 @@ void DrawMotif(QPainter& p, const QRectF& r, std::uint8_t kind) {
         return DrawWave(p, r, false);
     case Motif::Tools:
         return DrawTools(p, r);
-    case Motif::Check:
-        return DrawCheck(p, r);
+    case Motif::Protocol:
+        return DrawProtocolSheet(p, r);
     }
 }
 
