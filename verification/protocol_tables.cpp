@@ -29,7 +29,8 @@ std::string LimitCell(const std::string& text) {
     return "<TD>&plusmn;" + text + "</TD>";
 }
 
-// As the signal pages judge: strictly greater, and an error that is not a number never passes.
+// Judged as the signal pages judge (ExceedsLimit): strictly greater, on the stored floats; an
+// error that is not a number (a broken reading) is marked rather than passed.
 bool Beyond(float error, float limit) {
     return ExceedsLimit(error, limit);
 }
