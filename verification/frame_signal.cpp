@@ -174,15 +174,11 @@ void TSignalFrame::Button2Click() {
 }
 
 void TSignalFrame::SetChecked(int row, bool checked) {
-    QTableWidgetItem* item = ListView->item(row, 0);
-    if (!item) return;
-    const QSignalBlocker blocker(ListView);
-    item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+    ListView->SetRowChecked(row, checked);
 }
 
 bool TSignalFrame::RowChecked(int row) const {
-    const QTableWidgetItem* item = ListView->item(row, 0);
-    return item && item->checkState() == Qt::Checked;
+    return ListView->RowChecked(row);
 }
 
 void TSignalFrame::ListViewChange(QTableWidgetItem* item) {

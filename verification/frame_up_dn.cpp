@@ -122,15 +122,11 @@ void TUpDnFrame::WorkModeStarted() {
 }
 
 void TUpDnFrame::SetChecked(int row, bool checked) {
-    QTableWidgetItem* item = ListView->item(row, 0);
-    if (!item) return;
-    const QSignalBlocker blocker(ListView);
-    item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+    ListView->SetRowChecked(row, checked);
 }
 
 bool TUpDnFrame::RowChecked(int row) const {
-    const QTableWidgetItem* item = ListView->item(row, 0);
-    return item && item->checkState() == Qt::Checked;
+    return ListView->RowChecked(row);
 }
 
 void TUpDnFrame::ListViewChange(QTableWidgetItem* item) {

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QPalette>
 #include <QScrollBar>
+#include <QSignalBlocker>
 
 namespace plat {
 
@@ -99,6 +100,18 @@ void TListView::EndUpdate() {
 
 void TListView::ScrollToEnd() {
     scrollToBottom();
+}
+
+void TListView::SetRowChecked(int row, bool checked) {
+    QTableWidgetItem* cell = item(row, 0);
+    if (!cell) return;
+    const QSignalBlocker blocker(this);
+    cell->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+bool TListView::RowChecked(int row) const {
+    const QTableWidgetItem* cell = item(row, 0);
+    return cell && cell->checkState() == Qt::Checked;
 }
 
 } // namespace plat

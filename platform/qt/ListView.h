@@ -34,6 +34,11 @@ public:
 
     void ScrollToEnd();
 
+    // The check mark of a row's caption cell, set without raising the list's change signals
+    // (the pages' handlers of those signals undo the operator's own clicks on the marks).
+    void SetRowChecked(int row, bool checked);
+    bool RowChecked(int row) const;
+
 private:
     int updateDepth_ = 0;
 };
