@@ -337,7 +337,8 @@ std::uint32_t TCommPort::PutBlock(const void* source, std::uint32_t length) {
     if (tail < size) {
         first = tail;
         firstLength = std::min(length, size - tail);
-        if (length >= size - tail) secondLength = std::min(length - (size - tail), head);
+        // What did not fit before the end of the buffer goes to its start, up to the head.
+        secondLength = std::min(length - firstLength, head);
     } else {
         first = tail - size;
         firstLength = std::min(length, head - first);
