@@ -140,21 +140,12 @@ void TSignalFrame::resizeEvent(QResizeEvent* event) {
 
 void TSignalFrame::ShowFrame() {
     TBaseFrame::ShowFrame();
-    if (ListView->rowCount() > 0) {
-        const QModelIndex first = ListView->model()->index(0, 0);
-        ListView->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect |
-                                                               QItemSelectionModel::Rows);
-    }
+    ListView->SelectFirstRow();
     ListView->setFocus();
 }
 
 int TSignalFrame::SelectedRow() const {
-    const QModelIndexList rows = ListView->selectionModel()->selectedRows();
-    int first = -1;
-    for (const QModelIndex& index : rows) {
-        if (first < 0 || index.row() < first) first = index.row();
-    }
-    return first;
+    return ListView->FirstSelectedRow();
 }
 
 void TSignalFrame::Button1Click() {
@@ -173,10 +164,6 @@ void TSignalFrame::Button2Click() {
     ListView->setFocus();
 }
 
-void TSignalFrame::SetChecked(int row, bool checked) {
-    ListView->SetRowChecked(row, checked);
-}
-
 bool TSignalFrame::RowChecked(int row) const {
     return ListView->RowChecked(row);
 }
@@ -185,13 +172,13 @@ void TSignalFrame::ListViewChange(QTableWidgetItem* item) {
     if (!item || item->column() != 0) return;
     const int row = item->row();
     if (row < 0 || row >= SignalCount) return;
-    SetChecked(row, Signals[static_cast<std::size_t>(row)].measured);
+    ListView->SetRowChecked(row, Signals[static_cast<std::size_t>(row)].measured);
 }
 
 void TSignalFrame::ShowResult(int i) {
     if (i < 0 || i >= SignalCount || i >= ListView->rowCount()) return;
     const SignalRecord& s = Signals[static_cast<std::size_t>(i)];
-    SetChecked(i, true);
+    ListView->SetRowChecked(i, true);
     {
         const QSignalBlocker blocker(ListView);
         ListView->SetCell(i, 1, DeviationUCell(s, true));

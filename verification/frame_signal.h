@@ -50,7 +50,6 @@ protected:
 private:
     void BuildColumns();
     void AddRows();
-    void SetChecked(int row, bool checked);
 };
 
 extern TSignalFrame* SignalFrame;

@@ -83,17 +83,12 @@ void TUpDnFrame::resizeEvent(QResizeEvent* event) {
 
 void TUpDnFrame::ShowFrame() {
     TBaseFrame::ShowFrame();
-    if (ListView->rowCount() > 0) {
-        const QModelIndex first = ListView->model()->index(0, 0);
-        ListView->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect |
-                                                               QItemSelectionModel::Rows);
-    }
+    ListView->SelectFirstRow();
     ListView->setFocus();
 }
 
 int TUpDnFrame::SelectedRow() const {
-    const QModelIndexList rows = ListView->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    return ListView->FirstSelectedRow();
 }
 
 void TUpDnFrame::Button1Click() {
@@ -121,10 +116,6 @@ void TUpDnFrame::WorkModeStarted() {
                      "Подайте на вход регистратора выбранный сигнал.");
 }
 
-void TUpDnFrame::SetChecked(int row, bool checked) {
-    ListView->SetRowChecked(row, checked);
-}
-
 bool TUpDnFrame::RowChecked(int row) const {
     return ListView->RowChecked(row);
 }
@@ -133,7 +124,7 @@ void TUpDnFrame::ListViewChange(QTableWidgetItem* item) {
     if (!item || item->column() != 0) return;
     const int row = item->row();
     if (row < 0 || row >= EventSignalCount) return;
-    SetChecked(row, EventSignals[static_cast<std::size_t>(row)].measured);
+    ListView->SetRowChecked(row, EventSignals[static_cast<std::size_t>(row)].measured);
 }
 
 void TUpDnFrame::ShowResult(int i) {
@@ -143,9 +134,9 @@ void TUpDnFrame::ShowResult(int i) {
         WizardMessageBox("Зарегистрировать провал/перенапряжение не удалось!");
         e.measured = false;
         // The row keeps its cells, but its mark must not claim a result the protocol leaves out.
-        SetChecked(i, false);
+        ListView->SetRowChecked(i, false);
     } else {
-        SetChecked(i, true);
+        ListView->SetRowChecked(i, true);
         const QSignalBlocker blocker(ListView);
         ListView->SetCell(i, 1, LevelCell(e, true));
         ListView->SetCell(i, 2, DurationCell(e, true));

@@ -38,7 +38,7 @@ public:
     void ShowResult(int i);
 
     bool RowChecked(int row) const;
-    // The selected row, -1 when none is selected.
+    // The first selected row in list order, -1 when none is selected.
     int SelectedRow() const;
 
 protected:
@@ -47,7 +47,6 @@ protected:
 private:
     void BuildColumns();
     void AddRows();
-    void SetChecked(int row, bool checked);
 };
 
 extern TUpDnFrame* UpDnFrame;

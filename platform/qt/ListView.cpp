@@ -1,6 +1,7 @@
 #include "platform/qt/ListView.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPalette>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -112,6 +113,19 @@ void TListView::SetRowChecked(int row, bool checked) {
 bool TListView::RowChecked(int row) const {
     const QTableWidgetItem* cell = item(row, 0);
     return cell && cell->checkState() == Qt::Checked;
+}
+
+void TListView::SelectFirstRow() {
+    if (rowCount() == 0) return;
+    selectionModel()->setCurrentIndex(model()->index(0, 0), QItemSelectionModel::ClearAndSelect |
+                                                                QItemSelectionModel::Rows);
+}
+
+int TListView::FirstSelectedRow() const {
+    int first = -1;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        if (first < 0 || index.row() < first) first = index.row();
+    return first;
 }
 
 } // namespace plat

@@ -39,6 +39,11 @@ public:
     void SetRowChecked(int row, bool checked);
     bool RowChecked(int row) const;
 
+    // Makes row 0 current and selected, when there is one.
+    void SelectFirstRow();
+    // The first selected row in list order, -1 when none is selected.
+    int FirstSelectedRow() const;
+
 private:
     int updateDepth_ = 0;
 };
