@@ -41,20 +41,6 @@ private:
 
 } // namespace
 
-bool PumpUntil(const std::function<bool()>& done, int ms) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-std::filesystem::path ArtefactDir() {
-    return QCoreApplication::applicationDirPath().toStdString();
-}
-
 } // namespace guitest
 
 FormTest::FormTest() {

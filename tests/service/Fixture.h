@@ -7,6 +7,7 @@
 #include "service/main.h"
 
 #include "platform/MessageBox.h"
+#include "support/GuiPump.h"
 
 #include <gtest/gtest.h>
 
@@ -15,19 +16,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace guitest {
-
-// Runs the toolkit's loop alone, as the programs do, until done() or ms pass: what other threads
-// queue for the GUI thread must reach it through the platform's wake hook.
-bool PumpUntil(const std::function<bool()>& done, int ms);
-inline void Pump(int ms) {
-    PumpUntil([] { return false; }, ms);
-}
-// Where the test program lies: the language modules are copied there, artefacts go there.
-std::filesystem::path ArtefactDir();
-
-} // namespace guitest
 
 class FormTest : public ::testing::Test {
 protected:

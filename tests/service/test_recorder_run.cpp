@@ -242,10 +242,6 @@ TEST_F(RecorderRun, RussianModuleFirstReadDiagnosticsAndYes) {
     SetClock({5, 30, 14, 2, 10, 6, 25});
     sim_.Serve(pty_.MasterFd());
     SetProgramFolder(guitest::ArtefactDir().string());
-    const auto save = [](QWidget& w, const char* name) {
-        EXPECT_TRUE(
-            w.grab().save(QString::fromStdString((guitest::ArtefactDir() / name).string())));
-    };
     TNdForm& f = Create();
     f.Texts.clear();
     TForm_dgn& d = Dialog();
@@ -255,7 +251,7 @@ TEST_F(RecorderRun, RussianModuleFirstReadDiagnosticsAndYes) {
     EXPECT_EQ(f.windowTitle().toStdString(), "Сервисная программа НД 3.07");
     EXPECT_EQ(f.ListViewPar->Cell(2, 1), "Работа");
     EXPECT_EQ(Log(), Lines{"Порт открыт."});
-    save(f, "nd307_main_clock.png");
+    EXPECT_TRUE(std::filesystem::exists(guitest::SaveScreenshot(f, "nd307_main_clock.png")));
 
     // An SDHC card, a clock fault and a question for the operator.
     sim_.SetDiagnosticWord(0x030E);
@@ -266,7 +262,7 @@ TEST_F(RecorderRun, RussianModuleFirstReadDiagnosticsAndYes) {
     EXPECT_EQ(d.Label4->text().toStdString(), "Тип карты памяти: SDHC");
     EXPECT_FALSE(d.BitBtn1->isHidden());
     EXPECT_FALSE(f.BitBtn1->isEnabled()); // until the main form is active again
-    save(d, "nd307_diagnostics.png");
+    EXPECT_TRUE(std::filesystem::exists(guitest::SaveScreenshot(d, "nd307_diagnostics.png")));
 
     // Yes: only the command register gets 11. The main form's activation that follows enables
     // the button again and, not being the first, sends nothing.

@@ -58,27 +58,6 @@ void EnsureApplication() {
     plat::InstallQtHooks();
 }
 
-bool PumpUntil(const std::function<bool()>& done, int ms) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-std::filesystem::path ArtefactDir() {
-    return QCoreApplication::applicationDirPath().toStdString();
-}
-
-std::filesystem::path SaveScreenshot(QWidget& widget, const std::string& name) {
-    std::filesystem::path path = ArtefactDir() / name;
-    if (path.extension() != ".png") path += ".png";
-    widget.grab().save(QString::fromStdString(path.string()), "PNG");
-    return path;
-}
-
 } // namespace wizardtest
 
 namespace {

@@ -7,6 +7,7 @@
 #include "verification/main.h"
 
 #include "platform/MessageBox.h"
+#include "support/GuiPump.h"
 
 #include <gtest/gtest.h>
 
@@ -22,15 +23,10 @@ namespace wizardtest {
 
 // Creates the application object once (offscreen in the tests); safe to call from anywhere.
 void EnsureApplication();
-// Runs the toolkit's loop until done() or ms pass.
-bool PumpUntil(const std::function<bool()>& done, int ms);
-inline void Pump(int ms) {
-    PumpUntil([] { return false; }, ms);
-}
-// Where the test program lies; screenshots go there.
-std::filesystem::path ArtefactDir();
-// Saves a picture of the widget as PNG beside the test program; returns the path.
-std::filesystem::path SaveScreenshot(QWidget& widget, const std::string& name);
+using guitest::ArtefactDir;
+using guitest::Pump;
+using guitest::PumpUntil;
+using guitest::SaveScreenshot;
 
 } // namespace wizardtest
 
