@@ -24,22 +24,6 @@ QString Q(const std::string& s) {
 constexpr int FirstClockYear = 2000;
 constexpr int LastClockYear = 2255;
 
-ClockRecord ClockOf(plat::TDateTime when) {
-    const plat::DateTimeParts t = plat::DecodeDateTime(when);
-    // The platform counts 1 = Sunday; the recorder 1 = Monday .. 7 = Sunday.
-    int dayOfWeek = plat::DayOfWeek(when) - 1;
-    if (dayOfWeek == 0) dayOfWeek = 7;
-    ClockRecord clock;
-    clock.Second = static_cast<std::uint16_t>(t.second);
-    clock.Minute = static_cast<std::uint16_t>(t.minute);
-    clock.Hour = static_cast<std::uint16_t>(t.hour);
-    clock.DayOfWeek = static_cast<std::uint16_t>(dayOfWeek);
-    clock.Day = static_cast<std::uint16_t>(t.day);
-    clock.Month = static_cast<std::uint16_t>(t.month);
-    clock.Year = static_cast<std::uint16_t>(t.year - 2000);
-    return clock;
-}
-
 } // namespace
 
 void TNdForm::Button3Click() {
@@ -74,7 +58,7 @@ void TNdForm::Button2Click() {
             return;
         }
     }
-    const ClockRecord clock = ClockOf(when);
+    const ClockRecord clock = Serial::ClockFromDateTime(when);
     EnableControls(false);
     SerialLink->SetClock(clock);
     SerialLink->PostCommand(RequestSetClock);
