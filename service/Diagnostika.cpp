@@ -4,6 +4,7 @@
 #include "service/main.h"
 
 #include "platform/Formats.h"
+#include "platform/qt/QtText.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -14,6 +15,8 @@
 #include <QStyle>
 
 TForm_dgn* Form_dgn = nullptr;
+
+using plat::Q;
 
 namespace {
 
@@ -30,10 +33,6 @@ constexpr int FlagClockFault = 1; // 0x08
 constexpr int FlagSdhc = 2;       // 0x04
 constexpr int FlagQuestion = 3;   // 0x02
 constexpr int FlagNoCard = 4;     // 0x01
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 std::string Text(int key) {
     return NdForm ? NdForm->Text(key) : std::string();

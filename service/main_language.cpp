@@ -10,6 +10,7 @@
 #include "platform/IniFile.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/Application.h"
+#include "platform/qt/QtText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -29,15 +30,13 @@
 
 bool FirstActivationDone = false;
 
+using plat::Q;
+
 namespace {
 
 namespace fs = std::filesystem;
 
 std::string programFolderOverride;
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 std::string WithSlash(std::string folder) {
     if (folder.empty() || folder.back() != '/') folder += '/';

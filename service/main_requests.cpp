@@ -5,6 +5,7 @@
 
 #include "platform/DateTime.h"
 #include "platform/Formats.h"
+#include "platform/qt/QtText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,11 +15,9 @@
 
 #include <thread>
 
-namespace {
+using plat::Q;
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
+namespace {
 
 // Years the recorder's clock can hold: it keeps the year minus 2000 in one byte.
 constexpr int FirstClockYear = 2000;
