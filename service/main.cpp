@@ -2,6 +2,7 @@
 #include "service/main.h"
 
 #include "platform/Formats.h"
+#include "platform/qt/Application.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,7 +20,6 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -506,8 +506,7 @@ void TNdForm::Dispatch(plat::UINT msg, plat::WPARAM wParam, plat::LPARAM) {
 bool TNdForm::event(QEvent* e) {
     if (e->type() == QEvent::Show && !shownOnce_) {
         shownOnce_ = true;
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
+        plat::CenterOnScreen(*this);
         // A desktop without a window manager, or one that keeps the focus from new windows,
         // never hands the form the focus; the form counts as active once it is on screen.
         QTimer::singleShot(0, this, [this] {

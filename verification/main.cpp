@@ -6,6 +6,7 @@
 #include "verification/signals.h"
 
 #include "platform/Formats.h"
+#include "platform/qt/Application.h"
 #include "platform/MainThread.h"
 #include "platform/MessageBox.h"
 
@@ -14,7 +15,6 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
@@ -268,8 +268,7 @@ void TMainForm::AppException(QObject*, const std::exception& E) {
 bool TMainForm::event(QEvent* e) {
     if (e->type() == QEvent::Show && !shown_) {
         shown_ = true;
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
+        plat::CenterOnScreen(*this);
         // The sequence starts once, when the form first comes up; later activations (after a
         // message box, a dialog or another application) do not restart it.
         QTimer::singleShot(0, this, [this] {

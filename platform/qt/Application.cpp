@@ -6,6 +6,9 @@
 
 #include <QDesktopServices>
 #include <QFont>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -160,6 +163,11 @@ void TApplication::ShowException(const std::string& message) {
                                     ? QCoreApplication::applicationName().toStdString()
                                     : applicationTitle;
     MessageBox(message, caption, MB_OK | MB_ICONERROR);
+}
+
+void CenterOnScreen(QWidget& form) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        form.move(screen->availableGeometry().center() - form.rect().center());
 }
 
 } // namespace plat

@@ -11,6 +11,9 @@
 
 namespace plat {
 
+// Forms open in the middle of the screen, as the programs' forms are designed to.
+void CenterOnScreen(QWidget& form);
+
 class TApplication : public QApplication {
 public:
     TApplication(int& argc, char** argv);
