@@ -112,14 +112,13 @@ unsigned char UpperByte(unsigned char b) {
     }
 }
 
-} // namespace
-
 char32_t Cp1251ToUnicode(unsigned char byte) {
     if (byte < 0x80) return byte;
     if (byte >= 0xC0) return char32_t{0x0410} + (byte - 0xC0);
     return kUpperHalf[byte - 0x80];
 }
 
+// The code-page byte of one character, or -1 when the code page lacks it.
 int UnicodeToCp1251(char32_t ch) {
     if (ch < 0x80) return static_cast<int>(ch);
     if (ch >= 0x0410 && ch <= 0x044F) return static_cast<int>(ch - 0x0410 + 0xC0);
@@ -128,6 +127,8 @@ int UnicodeToCp1251(char32_t ch) {
     }
     return -1;
 }
+
+} // namespace
 
 std::string Cp1251ToUtf8(std::string_view cp1251) {
     std::string out;

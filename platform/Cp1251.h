@@ -14,10 +14,6 @@ std::string Cp1251ToUtf8(std::string_view cp1251);
 // Characters the code page lacks (Greek Δ and δ among them) and broken UTF-8 sequences become '?'.
 std::string Utf8ToCp1251(std::string_view utf8);
 
-// The code-page byte of one character, or -1 when the code page lacks it.
-int UnicodeToCp1251(char32_t ch);
-char32_t Cp1251ToUnicode(unsigned char byte);
-
 // Upper case by the code page's rules: Latin and Cyrillic letters of the code page change,
 // everything else is kept as it is. Input and result are UTF-8.
 std::string AnsiUpperCase(std::string_view utf8);

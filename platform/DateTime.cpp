@@ -15,6 +15,10 @@ constexpr long long kEpochShift = -25569;
 // 0001-01-01 and 9999-12-31 as day numbers.
 constexpr long long kMinDay = -693593;
 constexpr long long kMaxDay = 2958465;
+constexpr int kMSecsPerDay = 86400000;
+
+constexpr const char* kLongDateFormat = "d mmmm yyyy";
+constexpr const char* kShortTimeFormat = "hh:nn";
 
 constexpr const char* kShortMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -47,6 +51,36 @@ void CivilFromDays(long long days, int& year, int& month, int& day) {
     year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
 }
 
+bool IsLeapYear(int year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
+
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12) return 0;
+    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+bool TryEncodeDate(int year, int month, int day, TDateTime& value) {
+    if (year < 1 || year > 9999 || month < 1 || month > 12) return false;
+    if (day < 1 || day > DaysInMonth(year, month)) return false;
+    value = static_cast<double>(DaysFromCivil(year, month, day) - kEpochShift);
+    return true;
+}
+
+bool TryEncodeTime(int hour, int minute, int second, int msec, TDateTime& value) {
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59) return false;
+    if (second < 0 || second > 59 || msec < 0 || msec > 999) return false;
+    const long long ms = ((hour * 60LL + minute) * 60 + second) * 1000 + msec;
+    value = static_cast<double>(ms) / kMSecsPerDay;
+    return true;
+}
+
+// Date plus time of day, also for days before 1899-12-30 (whose fraction counts forwards).
+TDateTime ComposeDateTime(TDateTime date, TDateTime time) {
+    return date < 0 ? date - time : date + time;
+}
+
 // The day number and the millisecond of the day, rounded together; out-of-range values are
 // held at the ends of the calendar so that bad input never decodes into nonsense.
 void SplitDateTime(TDateTime value, long long& dayNumber, long long& msOfDay) {
@@ -54,9 +88,9 @@ void SplitDateTime(TDateTime value, long long& dayNumber, long long& msOfDay) {
     value = std::clamp(value, static_cast<double>(kMinDay), static_cast<double>(kMaxDay) + 0.99999);
     const double whole = std::trunc(value);
     dayNumber = static_cast<long long>(whole);
-    msOfDay = std::llround(std::fabs(value - whole) * MSecsPerDay);
-    if (msOfDay >= MSecsPerDay) {
-        msOfDay -= MSecsPerDay;
+    msOfDay = std::llround(std::fabs(value - whole) * kMSecsPerDay);
+    if (msOfDay >= kMSecsPerDay) {
+        msOfDay -= kMSecsPerDay;
         ++dayNumber;
     }
 }
@@ -189,7 +223,7 @@ void Formatter::AppendDay(std::string& out, std::size_t count, int depth) const 
     } else if (count == 4) {
         out += kLongDays[weekDay_ - 1];
     } else if (depth == 0) {
-        Append(out, count == 5 ? ShortDateFormat : LongDateFormat, depth + 1);
+        Append(out, count == 5 ? ShortDateFormat : kLongDateFormat, depth + 1);
     }
 }
 
@@ -285,7 +319,7 @@ void Formatter::Append(std::string& out, std::string_view format, int depth) con
             out += Padded(parts_.msec, count >= 3 ? 3 : 1);
             break;
         case 't':
-            if (depth == 0) Append(out, count == 1 ? ShortTimeFormat : LongTimeFormat, depth + 1);
+            if (depth == 0) Append(out, count == 1 ? kShortTimeFormat : LongTimeFormat, depth + 1);
             break;
         case 'c':
             AppendCombined(out, depth);
@@ -307,31 +341,6 @@ void Formatter::Append(std::string& out, std::string_view format, int depth) con
 
 } // namespace
 
-bool IsLeapYear(int year) {
-    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-}
-
-int DaysInMonth(int year, int month) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12) return 0;
-    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-bool TryEncodeDate(int year, int month, int day, TDateTime& value) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12) return false;
-    if (day < 1 || day > DaysInMonth(year, month)) return false;
-    value = static_cast<double>(DaysFromCivil(year, month, day) - kEpochShift);
-    return true;
-}
-
-bool TryEncodeTime(int hour, int minute, int second, int msec, TDateTime& value) {
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59) return false;
-    if (second < 0 || second > 59 || msec < 0 || msec > 999) return false;
-    const long long ms = ((hour * 60LL + minute) * 60 + second) * 1000 + msec;
-    value = static_cast<double>(ms) / MSecsPerDay;
-    return true;
-}
-
 TDateTime EncodeDate(int year, int month, int day) {
     TDateTime value = 0;
     if (!TryEncodeDate(year, month, day, value)) {
@@ -348,10 +357,6 @@ TDateTime EncodeTime(int hour, int minute, int second, int msec) {
     return value;
 }
 
-TDateTime ComposeDateTime(TDateTime date, TDateTime time) {
-    return date < 0 ? date - time : date + time;
-}
-
 DateTimeParts DecodeDateTime(TDateTime value) {
     long long dayNumber = 0;
     long long ms = 0;
@@ -363,21 +368,6 @@ DateTimeParts DecodeDateTime(TDateTime value) {
     parts.minute = static_cast<int>(ms / 60000 % 60);
     parts.hour = static_cast<int>(ms / 3600000);
     return parts;
-}
-
-void DecodeDate(TDateTime value, int& year, int& month, int& day) {
-    const DateTimeParts parts = DecodeDateTime(value);
-    year = parts.year;
-    month = parts.month;
-    day = parts.day;
-}
-
-void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& msec) {
-    const DateTimeParts parts = DecodeDateTime(value);
-    hour = parts.hour;
-    minute = parts.minute;
-    second = parts.second;
-    msec = parts.msec;
 }
 
 int DayOfWeek(TDateTime value) {
@@ -398,15 +388,6 @@ TDateTime Now() {
     const TDateTime time = EncodeTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59),
                                       static_cast<int>(ts.tv_nsec / 1000000));
     return ComposeDateTime(date, time);
-}
-
-TDateTime Date() {
-    return std::trunc(Now());
-}
-
-TDateTime Time() {
-    const TDateTime now = Now();
-    return now - std::trunc(now);
 }
 
 bool TryStrToDateTime(std::string_view text, TDateTime& value) {
@@ -431,32 +412,6 @@ bool TryStrToDateTime(std::string_view text, TDateTime& value) {
     return false;
 }
 
-TDateTime StrToDateTime(std::string_view text) {
-    TDateTime value = 0;
-    if (!TryStrToDateTime(text, value)) {
-        throw EConvertError("'" + std::string(text) + "' is not a valid date and time");
-    }
-    return value;
-}
-
-TDateTime StrToDate(std::string_view text) {
-    Scanner s{text};
-    TDateTime date = 0;
-    if (!ScanDate(s, date) || !ScannedToEnd(s)) {
-        throw EConvertError("'" + std::string(text) + "' is not a valid date");
-    }
-    return date;
-}
-
-TDateTime StrToTime(std::string_view text) {
-    Scanner s{text};
-    TDateTime time = 0;
-    if (!ScanTime(s, time) || !ScannedToEnd(s)) {
-        throw EConvertError("'" + std::string(text) + "' is not a valid time");
-    }
-    return time;
-}
-
 std::string FormatDateTime(std::string_view format, TDateTime value) {
     const DateTimeParts parts = DecodeDateTime(value);
     std::string out;
@@ -464,9 +419,6 @@ std::string FormatDateTime(std::string_view format, TDateTime value) {
     return out;
 }
 
-std::string DateTimeToStr(TDateTime value) {
-    return FormatDateTime("c", value);
-}
 std::string DateToStr(TDateTime value) {
     return FormatDateTime(ShortDateFormat, value);
 }

@@ -11,24 +11,13 @@ namespace plat {
 
 using TDateTime = double;
 
-inline constexpr int MSecsPerDay = 86400000;
-
 // Format patterns: '/' stands for the date separator and ':' for the time separator in force.
 inline constexpr const char* ShortDateFormat = "dd/mm/yyyy";
-inline constexpr const char* LongDateFormat = "d mmmm yyyy";
-inline constexpr const char* ShortTimeFormat = "hh:nn";
 inline constexpr const char* LongTimeFormat = "hh:nn:ss";
-
-bool IsLeapYear(int year);
-int DaysInMonth(int year, int month);
 
 // Years 1..9999. Throws EConvertError "Invalid argument to date encode" / "... time encode".
 TDateTime EncodeDate(int year, int month, int day);
 TDateTime EncodeTime(int hour, int minute, int second, int msec);
-bool TryEncodeDate(int year, int month, int day, TDateTime& value);
-bool TryEncodeTime(int hour, int minute, int second, int msec, TDateTime& value);
-// Date plus time of day, also for days before 1899-12-30 (whose fraction counts forwards).
-TDateTime ComposeDateTime(TDateTime date, TDateTime time);
 
 // All parts of one instant, rounded to the millisecond as a whole, so that 23:59:59.9999 becomes
 // the next day's 00:00:00.000 rather than a mix of two days.
@@ -42,38 +31,28 @@ struct DateTimeParts {
     int msec = 0;
 };
 DateTimeParts DecodeDateTime(TDateTime value);
-void DecodeDate(TDateTime value, int& year, int& month, int& day);
-void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& msec);
 
 // 1 = Sunday .. 7 = Saturday.
 int DayOfWeek(TDateTime value);
 
-// Local date and time of the system clock, to the millisecond; Date() without, Time() only the
-// time of day.
+// Local date and time of the system clock, to the millisecond.
 TDateTime Now();
-TDateTime Date();
-TDateTime Time();
 
 // Date as day, month, year (one to four digits each; a year of one or two digits lies within
 // 50 years of the current one; a missing year is the current one) joined by the date separator;
 // time as hours and minutes, optionally seconds and a decimal separator with milliseconds,
 // joined by the time separator. Blanks around and between them are allowed. "date", "date time"
 // and "time" (the day then is 1899-12-30) are accepted; anything else, and parts out of range
-// such as 31 February, throw EConvertError "'<text>' is not a valid date and time" (StrToDate:
-// "... valid date", StrToTime: "... valid time").
-TDateTime StrToDateTime(std::string_view text);
-TDateTime StrToDate(std::string_view text);
-TDateTime StrToTime(std::string_view text);
+// such as 31 February, are refused.
 bool TryStrToDateTime(std::string_view text, TDateTime& value);
 
-// DateTimeToStr: short date, then a blank and the long time unless the time is exactly midnight.
-std::string DateTimeToStr(TDateTime value);
 std::string DateToStr(TDateTime value);
 std::string TimeToStr(TDateTime value);
 
 // Tokens (letters in either case): d dd (day), ddd dddd (day name), ddddd (short date), dddddd
 // (long date), m mm (month; minutes right after an hour token), mmm mmmm (month name), yy yyyy,
-// h hh, n nn, s ss, z zzz, t (short time), tt (long time), c (as DateTimeToStr), am/pm and a/p
+// h hh, n nn, s ss, z zzz, t (short time), tt (long time), c (short date, then a blank
+// and the long time unless the time is exactly midnight), am/pm and a/p
 // (12-hour clock), '/' and ':' (separators in force), text in '...' or "..." as it is; any other
 // character is copied. Day and month names are English.
 std::string FormatDateTime(std::string_view format, TDateTime value);

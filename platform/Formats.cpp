@@ -72,20 +72,17 @@ char DigitAt(const Decimal& dec, int index) {
     return dec.digits[index];
 }
 
-std::string ExponentText(int exponent, bool alwaysSign, int minDigits) {
-    std::string text = std::to_string(std::abs(exponent));
-    if (static_cast<int>(text.size()) < minDigits) text.insert(0, minDigits - text.size(), '0');
-    if (exponent < 0) return "-" + text;
-    return alwaysSign ? "+" + text : text;
+std::string ExponentText(int exponent) {
+    const std::string text = std::to_string(std::abs(exponent));
+    return exponent < 0 ? "-" + text : "+" + text;
 }
 
-// First digit, separator and the remaining digits of dec (padded to `width` digits if given).
-std::string Mantissa(const Decimal& dec, char sep, int width) {
+// First digit, separator and the remaining digits of dec.
+std::string Mantissa(const Decimal& dec, char sep) {
     std::string text(1, DigitAt(dec, 0));
-    const int count = std::max(width, static_cast<int>(dec.digits.size()));
-    if (count > 1) text += sep;
-    for (int i = 1; i < count; ++i)
-        text += DigitAt(dec, i);
+    if (dec.digits.size() > 1) text += sep;
+    for (std::size_t i = 1; i < dec.digits.size(); ++i)
+        text += dec.digits[i];
     return text;
 }
 
@@ -97,7 +94,7 @@ std::string FormatFixed(double value, int precision, int digits, char sep) {
     Decimal dec = ToDecimal(value);
     RoundDigits(dec, std::min(precision, dec.exponent + digits));
     if (dec.exponent > precision) {
-        return Signed(dec, Mantissa(dec, sep, 0) + "E" + ExponentText(dec.exponent - 1, true, 0));
+        return Signed(dec, Mantissa(dec, sep) + "E" + ExponentText(dec.exponent - 1));
     }
     std::string text;
     for (int i = 0; i < dec.exponent; ++i)
@@ -107,33 +104,6 @@ std::string FormatFixed(double value, int precision, int digits, char sep) {
     for (int j = 1; j <= digits; ++j)
         text += DigitAt(dec, dec.exponent - 1 + j);
     return Signed(dec, text);
-}
-
-std::string FormatGeneral(double value, int precision, int digits, char sep) {
-    Decimal dec = ToDecimal(value);
-    RoundDigits(dec, precision);
-    if (dec.digits.empty()) return "0";
-    if (dec.exponent > precision || dec.exponent < -4) {
-        const std::string exponent = ExponentText(dec.exponent - 1, false, std::min(digits, 4));
-        return Signed(dec, Mantissa(dec, sep, 0) + "E" + exponent);
-    }
-    std::string text;
-    for (int i = 0; i < dec.exponent; ++i)
-        text += DigitAt(dec, i);
-    if (text.empty()) text = "0";
-    const int fraction = static_cast<int>(dec.digits.size()) - dec.exponent;
-    if (fraction > 0) text += sep;
-    for (int j = 1; j <= fraction; ++j)
-        text += DigitAt(dec, dec.exponent - 1 + j);
-    return Signed(dec, text);
-}
-
-std::string FormatExponent(double value, int precision, int digits, char sep) {
-    Decimal dec = ToDecimal(value);
-    RoundDigits(dec, precision);
-    const int exponent = dec.digits.empty() ? 0 : dec.exponent - 1;
-    return Signed(dec, Mantissa(dec, sep, precision) + "E" +
-                           ExponentText(exponent, true, std::min(digits, 4)));
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -268,69 +238,37 @@ void SetTimeSeparator(char separator) {
     gTimeSeparator.store(separator, std::memory_order_relaxed);
 }
 
-std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits) {
+std::string FloatToStrF(double value, TFloatFormat /*format*/, int precision, int digits) {
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
     precision = std::clamp(precision, 1, 18);
     digits = std::clamp(digits, 0, 18);
-    const char sep = GetDecimalSeparator();
-    switch (format) {
-    case ffFixed:
-        return FormatFixed(value, precision, digits, sep);
-    case ffExponent:
-        return FormatExponent(value, precision, digits, sep);
-    case ffGeneral:
-        break;
-    }
-    return FormatGeneral(value, precision, digits, sep);
-}
-
-std::string FloatToStr(double value) {
-    return FloatToStrF(value, ffGeneral, 15, 0);
-}
-
-bool TryStrToFloat(std::string_view text, double& value) {
-    double parsed = 0;
-    if (!ParseFloat(text, GetDecimalSeparator(), parsed)) return false;
-    value = parsed;
-    return true;
+    return FormatFixed(value, precision, digits, GetDecimalSeparator());
 }
 
 double StrToFloat(std::string_view text) {
     double value = 0;
-    if (!TryStrToFloat(text, value)) {
+    if (!ParseFloat(text, GetDecimalSeparator(), value)) {
         throw EConvertError("'" + std::string(text) + "' is not a valid floating point value");
     }
     return value;
 }
 
 double StrToFloatDef(std::string_view text, double fallback) {
-    double value = fallback;
-    return TryStrToFloat(text, value) ? value : fallback;
+    double value = 0;
+    return ParseFloat(text, GetDecimalSeparator(), value) ? value : fallback;
 }
 
 std::string IntToStr(long long value) {
     return std::to_string(value);
 }
 
-bool TryStrToInt(std::string_view text, int& value) {
-    int parsed = 0;
-    if (!ParseInt(text, parsed)) return false;
-    value = parsed;
-    return true;
-}
-
 int StrToInt(std::string_view text) {
     int value = 0;
-    if (!TryStrToInt(text, value)) {
+    if (!ParseInt(text, value)) {
         throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
     }
     return value;
-}
-
-int StrToIntDef(std::string_view text, int fallback) {
-    int value = fallback;
-    return TryStrToInt(text, value) ? value : fallback;
 }
 
 } // namespace plat

@@ -17,36 +17,26 @@ void SetDateSeparator(char separator);
 char GetTimeSeparator();
 void SetTimeSeparator(char separator);
 
-enum TFloatFormat { ffGeneral, ffExponent, ffFixed };
+enum TFloatFormat { ffFixed };
 
-// Every format first takes the value to 18 significant decimal digits (correctly rounded), then
-// rounds that decimal text, halves away from zero. A binary value just below a half therefore
+// The value is first taken to 18 significant decimal digits (correctly rounded), then that
+// decimal text is rounded, halves away from zero. A binary value just below a half therefore
 // rounds down: 2.675 is 2.67499999999999982236... and gives "2.67" with 2 decimals, while 0.125
 // (exact in binary) gives "0.13".
-//
-// ffFixed: at most `precision` significant digits and at most `digits` decimals, whichever keeps
+// At most `precision` significant digits and at most `digits` decimals, whichever keeps
 //   fewer; written with exactly `digits` decimals, at least one integer digit, no thousands
 //   separator, "-" only when the rounded value is not zero. A value with more than `precision`
 //   integer digits is written as first digit, separator, the other significant digits (trailing
 //   zeros dropped), "E", sign, exponent: 12345.6 with precision 4 gives "1.235E+4".
-// ffGeneral: `precision` significant digits, trailing zeros dropped; exponent form ("1E20",
-//   "1.5E-7", exponent with at least `digits` digits, sign only when negative) when the value has
-//   more than `precision` integer digits or is below 0.00001.
-// ffExponent: `precision` significant digits as "d.ddd", "E", sign, at least `digits` exponent
-//   digits.
 // Not-a-number gives "NAN", infinities "INF" and "-INF".
-// precision is clamped to 1..18, digits to 0..18 (0..4 for the exponent digits).
+// precision is clamped to 1..18, digits to 0..18.
 std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits);
-
-// ffGeneral with 15 digits.
-std::string FloatToStr(double value);
 
 // Optional blanks, sign, digits with at most one current decimal separator, optional exponent
 // ("E" or "e", sign, digits), optional blanks. No thousands separators, no "INF" or "NAN".
 // A value too large for a double is an error; one too small becomes 0.
 // Throws EConvertError "'<text>' is not a valid floating point value".
 double StrToFloat(std::string_view text);
-bool TryStrToFloat(std::string_view text, double& value);
 double StrToFloatDef(std::string_view text, double fallback);
 
 std::string IntToStr(long long value);
@@ -55,8 +45,6 @@ std::string IntToStr(long long value);
 // the value must fit a signed 32-bit integer (hexadecimal up to FFFFFFFF, which wraps).
 // Throws EConvertError "'<text>' is not a valid integer value".
 int StrToInt(std::string_view text);
-bool TryStrToInt(std::string_view text, int& value);
-int StrToIntDef(std::string_view text, int fallback);
 
 } // namespace plat
 

@@ -45,8 +45,8 @@ std::string ReadContent(const std::string& fileName) {
 
 } // namespace
 
-TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {
-    Parse(ReadContent(fileName_));
+TIniFile::TIniFile(const std::string& fileName) {
+    Parse(ReadContent(fileName));
 }
 
 void TIniFile::Parse(std::string_view content) {
@@ -101,40 +101,9 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view iden
     return std::string(entry ? std::string_view(entry->value) : fallback);
 }
 
-int TIniFile::ReadInteger(std::string_view section, std::string_view ident, int fallback) const {
-    return StrToIntDef(ReadString(section, ident, ""), fallback);
-}
-
 double TIniFile::ReadFloat(std::string_view section, std::string_view ident,
                            double fallback) const {
     return StrToFloatDef(ReadString(section, ident, ""), fallback);
-}
-
-bool TIniFile::ReadBool(std::string_view section, std::string_view ident, bool fallback) const {
-    return ReadInteger(section, ident, fallback ? 1 : 0) != 0;
-}
-
-bool TIniFile::SectionExists(std::string_view section) const {
-    return FindSection(section) != nullptr;
-}
-
-bool TIniFile::ValueExists(std::string_view section, std::string_view ident) const {
-    return FindEntry(section, ident) != nullptr;
-}
-
-void TIniFile::ReadSection(std::string_view section, std::vector<std::string>& keys) const {
-    keys.clear();
-    const Section* found = FindSection(section);
-    if (!found) return;
-    for (const auto& entry : found->entries)
-        keys.push_back(entry.key);
-}
-
-void TIniFile::ReadSections(std::vector<std::string>& sections) const {
-    sections.clear();
-    for (const auto& section : sections_) {
-        if (FindSection(section.name) == &section) sections.push_back(section.name);
-    }
 }
 
 } // namespace plat

@@ -21,26 +21,13 @@ namespace plat {
 
 class TIniFile {
 public:
-    explicit TIniFile(std::string fileName);
-
-    const std::string& FileName() const { return fileName_; }
+    explicit TIniFile(const std::string& fileName);
 
     std::string ReadString(std::string_view section, std::string_view ident,
                            std::string_view fallback) const;
-    // Decimal, or hexadecimal after "0x" or "$"; any other text gives the fallback.
-    int ReadInteger(std::string_view section, std::string_view ident, int fallback) const;
     // Converted with the decimal separator in force (platform/Formats.h); missing, empty or
     // unconvertible text gives the fallback.
     double ReadFloat(std::string_view section, std::string_view ident, double fallback) const;
-    // ReadInteger != 0.
-    bool ReadBool(std::string_view section, std::string_view ident, bool fallback) const;
-
-    bool SectionExists(std::string_view section) const;
-    bool ValueExists(std::string_view section, std::string_view ident) const;
-    // Key names of the section in file order (replaces the content of keys).
-    void ReadSection(std::string_view section, std::vector<std::string>& keys) const;
-    // Section names in file order, each once.
-    void ReadSections(std::vector<std::string>& sections) const;
 
 private:
     struct Entry {
@@ -57,7 +44,6 @@ private:
     const Section* FindSection(std::string_view name) const;
     const Entry* FindEntry(std::string_view section, std::string_view ident) const;
 
-    std::string fileName_;
     std::vector<Section> sections_;
 };
 

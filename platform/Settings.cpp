@@ -394,8 +394,7 @@ std::string HomeDir() {
     return ".";
 }
 
-} // namespace
-
+// Where the registry of this process lives.
 std::string RegistryFilePath() {
     if (const char* file = std::getenv("LIVAT_REGISTRY_FILE"); file && *file) return file;
     // A relative XDG_CONFIG_HOME is invalid and is ignored.
@@ -404,9 +403,9 @@ std::string RegistryFilePath() {
     return base + "/livat/registry.txt";
 }
 
-TRegistry::TRegistry() : file_(RegistryFilePath()) {}
+} // namespace
 
-TRegistry::TRegistry(std::string fileName) : file_(std::move(fileName)) {}
+TRegistry::TRegistry() : file_(RegistryFilePath()) {}
 
 TRegistry::~TRegistry() {
     CloseKey();
@@ -451,10 +450,6 @@ bool TRegistry::OpenKey(std::string_view key, bool canCreate) {
 void TRegistry::CloseKey() {
     open_ = false;
     current_.clear();
-}
-
-bool TRegistry::ValueExists(std::string_view name) const {
-    return open_ && FindValue(Load(file_), current_, name) != nullptr;
 }
 
 int TRegistry::ReadInteger(std::string_view name) const {

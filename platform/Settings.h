@@ -27,23 +27,17 @@ public:
 };
 
 using HKEY = std::uint32_t;
-inline constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000u;
 inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
-inline constexpr HKEY HKEY_LOCAL_MACHINE = 0x80000002u;
-
-// Where the registry of this process lives (the environment is read at each call).
-std::string RegistryFilePath();
 
 class TRegistry {
 public:
+    // The file is located from the environment when the object is made.
     TRegistry();
-    explicit TRegistry(std::string fileName);
     TRegistry(const TRegistry&) = delete;
     TRegistry& operator=(const TRegistry&) = delete;
     ~TRegistry();
 
     // Only HKEY_CURRENT_USER is kept; under any other root no key opens or exists.
-    HKEY RootKey() const { return root_; }
     void SetRootKey(HKEY root);
 
     // A path starting with '\' starts at the root, any other one at the open key (at the root
@@ -53,10 +47,7 @@ public:
     bool OpenKey(std::string_view key, bool canCreate);
     bool KeyExists(std::string_view key) const;
     void CloseKey();
-    bool HasCurrentKey() const { return open_; }
-    const std::string& CurrentPath() const { return current_; }
 
-    bool ValueExists(std::string_view name) const;
     // Throw ERegistryException "Failed to get data for '<name>'" when no key is open or the value
     // is missing, "Invalid data type for '<name>'" when it has the other type.
     int ReadInteger(std::string_view name) const;
@@ -65,8 +56,6 @@ public:
     // cannot be written; the file then keeps its previous content.
     void WriteInteger(std::string_view name, int value);
     void WriteString(std::string_view name, std::string_view value);
-
-    const std::string& FileName() const { return file_; }
 
 private:
     bool ResolvePath(std::string_view key, std::string& path) const;

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace plat {
 
@@ -37,8 +38,9 @@ bool ExecSucceeded(int readFd) {
     return got == 0;
 }
 
-} // namespace
-
+// Runs program (searched in PATH) with the arguments exactly as given (no shell), in its own
+// session, with standard input from /dev/null, and leaves no child behind to reap. True when
+// the program could be started.
 bool SpawnDetached(const std::string& program, const std::vector<std::string>& args) {
     // Built before forking: the child may not allocate.
     std::vector<std::string> strings{program};
@@ -75,10 +77,13 @@ bool SpawnDetached(const std::string& program, const std::vector<std::string>& a
     return started;
 }
 
+// A target that starts with '-' is given as "./target" so that it is never taken for an option.
 bool DefaultShellOpen(const std::string& target) {
     if (target.empty()) return false;
     return SpawnDetached("xdg-open", {target.front() == '-' ? "./" + target : target});
 }
+
+} // namespace
 
 ShellOpenHook SetShellOpenHook(ShellOpenHook hook) {
     std::lock_guard<std::mutex> lock(gHookMutex);

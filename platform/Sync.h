@@ -42,7 +42,6 @@ class CriticalSection {
 public:
     void Enter() { m_.lock(); }
     void Leave() { m_.unlock(); }
-    bool TryEnter() { return m_.try_lock(); }
 
 private:
     std::recursive_mutex m_;

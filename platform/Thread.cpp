@@ -12,7 +12,9 @@ TThread::~TThread() {
     }
 }
 
-void TThread::Start() { thread_ = std::thread([this] { Run(); }); }
+void TThread::Start() {
+    thread_ = std::thread([this] { Run(); });
+}
 
 void TThread::Run() {
     try {
@@ -33,6 +35,8 @@ void TThread::WaitFor() {
     }
 }
 
-void TThread::Synchronize(const std::function<void()>& fn) { MainThread::RunSync(fn); }
+void TThread::Synchronize(const std::function<void()>& fn) {
+    MainThread::RunSync(fn);
+}
 
 } // namespace plat

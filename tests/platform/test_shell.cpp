@@ -51,27 +51,35 @@ TEST_F(ShellTest, OpenGoesThroughTheInstalledHook) {
     EXPECT_EQ(calls, std::vector<std::string>{"Protocols/Протокол поверки.html"});
 }
 
-// No shell sees the argument; a program that cannot be started is reported as such.
-TEST_F(ShellTest, ArgumentReachesProgramUninterpreted) {
-    const std::string tricky = "a b;touch " + (dir_ / "injected").string() + " $(id) `x` \"q\"";
-    const fs::path out = dir_ / "arg.txt";
-    ASSERT_TRUE(SpawnDetached("/bin/sh",
-                              {"-c", "printf '%s' \"$1\" > \"$2\"", "sh", tricky, out.string()}));
-    EXPECT_EQ(WaitForFile(out), tricky);
-    EXPECT_FALSE(fs::exists(dir_ / "injected"));
-    EXPECT_FALSE(SpawnDetached("livat-no-such-program", {"x"}));
-    EXPECT_FALSE(DefaultShellOpen(""));
-}
-
-TEST_F(ShellTest, DefaultOpenerGetsTargetNeverAnOption) {
+// The default opener gets the target as one argument, never interpreted by a shell nor taken
+// for an option; an opener that cannot be started is reported as such.
+TEST_F(ShellTest, DefaultOpenerGetsTargetUninterpreted) {
     const fs::path out = dir_ / "opened.txt";
-    const fs::path fake = dir_ / "xdg-open";
-    std::ofstream(fake) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << out.string() << "'\n";
-    fs::permissions(fake, fs::perms::owner_all);
+    const fs::path bin = dir_ / "bin";
+    fs::create_directories(bin);
+    std::ofstream(bin / "xdg-open")
+        << "#!/bin/sh\nprintf '%s' \"$1\" > '" << out.string() << ".tmp' && mv '" << out.string()
+        << ".tmp' '" << out.string() << "'\n";
+    fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    const ShellOpenHook previous = SetShellOpenHook({});
     const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-    setenv("PATH", (dir_.string() + ":" + oldPath).c_str(), 1);
-    const bool started = DefaultShellOpen("--version");
+    setenv("PATH", (bin.string() + ":" + oldPath).c_str(), 1);
+    const std::string tricky = "a b;touch " + (dir_ / "injected").string() + " $(id) `x` \"q\"";
+    const bool trickyStarted = ShellExecuteOpen(tricky);
+    const std::string trickyText = trickyStarted ? WaitForFile(out) : "";
+    fs::remove(out);
+    const bool optionStarted = ShellExecuteOpen("--version");
+    const std::string optionText = optionStarted ? WaitForFile(out) : "";
+    const bool emptyStarted = ShellExecuteOpen("");
+    setenv("PATH", (dir_ / "empty").c_str(), 1);
+    const bool missingStarted = ShellExecuteOpen("x");
     setenv("PATH", oldPath.c_str(), 1);
-    ASSERT_TRUE(started);
-    EXPECT_EQ(WaitForFile(out), "./--version");
+    SetShellOpenHook(previous);
+    EXPECT_TRUE(trickyStarted);
+    EXPECT_EQ(trickyText, tricky);
+    EXPECT_FALSE(fs::exists(dir_ / "injected"));
+    EXPECT_TRUE(optionStarted);
+    EXPECT_EQ(optionText, "./--version");
+    EXPECT_FALSE(emptyStarted);
+    EXPECT_FALSE(missingStarted);
 }
