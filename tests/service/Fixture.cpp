@@ -7,10 +7,8 @@
 
 #include <QApplication>
 
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <thread>
 #include <unistd.h>
 
 namespace guitest {
@@ -109,6 +107,12 @@ void FormTest::WriteFullModule(const std::string& name, const std::string& lng,
     for (int key : AllKeys())
         text += std::to_string(key) + "=" + tag + std::to_string(key) + "\r\n";
     WriteRaw(name, text);
+}
+
+void FormTest::Store(const std::function<void(plat::TRegistry&)>& write) {
+    plat::TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\Livat\\ND307", true));
+    write(reg);
 }
 
 std::vector<int> FormTest::AllKeys() {

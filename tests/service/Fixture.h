@@ -7,6 +7,7 @@
 #include "service/main.h"
 
 #include "platform/MessageBox.h"
+#include "platform/Settings.h"
 #include "support/GuiPump.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +46,8 @@ protected:
     void WriteFullModule(const std::string& name, const std::string& lng,
                          const std::string& tag) const;
     static std::vector<int> AllKeys();
+    // Writes values under the program's settings key.
+    static void Store(const std::function<void(plat::TRegistry&)>& write);
 
     std::filesystem::path dir_;
     std::unique_ptr<TNdForm> form_;

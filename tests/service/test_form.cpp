@@ -3,7 +3,6 @@
 #include "Fixture.h"
 
 #include "platform/Formats.h"
-#include "platform/Settings.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -15,12 +14,6 @@
 #include <QTabBar>
 
 namespace {
-
-void Store(const std::function<void(plat::TRegistry&)>& write) {
-    plat::TRegistry reg;
-    ASSERT_TRUE(reg.OpenKey("Software\\Livat\\ND307", true));
-    write(reg);
-}
 
 TEST_F(FormTest, ServiceSwitchIsACaseSensitiveSubstringOfTheCommandLine) {
     EXPECT_FALSE(Create("/tmp/a/zolvy/nd307").NormalMode); // inside the program's own path

@@ -5,7 +5,6 @@
 #include "service/main_language.h"
 
 #include "platform/Exception.h"
-#include "platform/Settings.h"
 #include "platform/qt/Application.h"
 
 #include <QApplication>
@@ -111,16 +110,12 @@ TEST_F(LanguageTest, UnknownEmptyOrOtherCaseNameChoosesTheFirstModuleAndSavesIt)
     WriteFullModule("b.lng", "Second", "B");
     WriteFullModule("a.lng", "First", "A");
     for (const std::string stored : {"gone.lng", "", "B.lng"}) {
-        {
-            plat::TRegistry r;
-            ASSERT_TRUE(r.OpenKey("Software\\Livat\\ND307", true));
+        Store([&stored](plat::TRegistry& r) {
             r.WriteInteger("PortIndex", 0);
             r.WriteInteger("BaudIndex", 1);
             r.WriteString("Language", stored);
-        }
-        TNdForm& f = Create();
-        FirstActivationDone = true;
-        f.FormActivate();
+        });
+        TNdForm& f = Activated();
         EXPECT_EQ(f.LanguageFile, "a.lng") << stored;
         EXPECT_EQ(f.windowTitle().toStdString(), "A1000") << stored;
         Destroy();

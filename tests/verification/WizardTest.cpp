@@ -17,13 +17,10 @@
 #include "platform/qt/Application.h"
 
 #include <QApplication>
-#include <QPixmap>
 #include <QWidget>
 
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <thread>
 #include <unistd.h>
 
 namespace wizardtest {

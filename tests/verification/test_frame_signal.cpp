@@ -50,15 +50,9 @@ protected:
     std::unique_ptr<TSignalFrame> page_;
 };
 
-TEST_F(SignalPage, ColumnsAndSetValues) {
-    plat::TListView& list = *page_->ListView;
-    ASSERT_EQ(list.columnCount(), 44);
-    EXPECT_EQ(list.ColumnCaption(1), "\u03B4U, %");
-    EXPECT_EQ(list.ColumnCaption(43), "Ku(40), %");
-    EXPECT_EQ(list.columnWidth(2), 139);
-    EXPECT_EQ(list.columnWidth(43), 125);
-    ASSERT_EQ(list.Count(), 6);
-    EXPECT_EQ(Cell(5, 0), "6");
+TEST_F(SignalPage, SetValuesInTheirFormats) {
+    ASSERT_EQ(page_->ListView->columnCount(), 44);
+    ASSERT_EQ(page_->ListView->Count(), 6);
     EXPECT_EQ(Cell(0, 1), "4.55");
     EXPECT_EQ(Cell(0, 2), "0.500");
     EXPECT_EQ(Cell(0, 5), "2.50");

@@ -79,27 +79,16 @@ TEST_F(PageTest, ResistanceKeepsTheSeparatorThatWorked) {
     }
 }
 
-TEST_F(PageTest, PagesHandOverDefaultsAndChoices) {
-    auto type = Make<TSelTypeFrame>();
+// The defaults reach the sequence test; here the lists' last items and the values they give.
+TEST_F(PageTest, PagesHandOverTheirChoices) {
     auto climat = Make<TClimatFrame>();
     auto isolation = Make<TIsolationFrame>();
     auto tools = Make<TToolsFrame>();
-    EXPECT_EQ(type->GetVerificationType(), 0);
-    EXPECT_EQ(climat->GetTemperature(), 20);
-    EXPECT_EQ(climat->GetHumidity(), 50);
-    EXPECT_EQ(climat->GetPressure(), 84);
     EXPECT_FALSE(isolation->GetPassed());
-    EXPECT_EQ(tools->GetStandardName(),
-              "Генератор напряжения многофункциональный \"Ливат ГМ6.220\" зав.№01");
-    EXPECT_EQ(tools->GetStandardDate(), "");
-    EXPECT_EQ(tools->GetCertificateNumber(), "");
-
-    // The lists' last items and the values they stand for.
-    ASSERT_EQ(climat->ComboBox3->count(), 23);
-    EXPECT_EQ(climat->ComboBox3->itemText(22), "106");
+    EXPECT_EQ(tools->GetStandardDate() + tools->GetCertificateNumber(), "");
     climat->ComboBox1->setCurrentIndex(climat->ComboBox1->count() - 1);
     climat->ComboBox2->setCurrentIndex(climat->ComboBox2->count() - 1);
-    climat->ComboBox3->setCurrentIndex(22);
+    climat->ComboBox3->setCurrentIndex(climat->ComboBox3->count() - 1);
     EXPECT_EQ(climat->GetTemperature(), 50);
     EXPECT_EQ(climat->GetHumidity(), 100);
     EXPECT_EQ(climat->GetPressure(), 106);
@@ -154,8 +143,8 @@ TEST_F(PageTest, Screenshots) {
     }
 }
 
-// Pages built with the main form: creation order, kinds, skip flag, title place, the panel
-// filled; and the inspection answer is the only way on past that page.
+// Pages built with the main form: creation order, kinds, skip flag, the panel filled; and the
+// inspection answer is the only way on past that page.
 TEST_F(WizardTest, PagesInTheWizard) {
     TMainForm& form = CreateWizard();
     const std::vector<int> kinds = {1, 2, 3, 4, 5, 6, 8, 9, 10, 11};
@@ -166,11 +155,7 @@ TEST_F(WizardTest, PagesInTheWizard) {
         EXPECT_EQ(page->GetSkipPeriodic(), kinds[i] == 5) << i;
         EXPECT_EQ(page->parentWidget(), form.FramePanel) << i;
         EXPECT_FALSE(page->isVisible()) << i;
-        EXPECT_EQ(page->CaptionLabel->pos(), QPoint(i == 0 ? 199 : 162, 10)) << i;
-        EXPECT_TRUE(page->CaptionLabel->font().bold()) << i;
     }
-    EXPECT_EQ(form.FFrames[0]->Image->size(), QSize(169, 177));
-    EXPECT_EQ(form.FFrames[9]->Image->size(), QSize(132, 133));
 
     auto* magnify = dynamic_cast<TMagnifyFrame*>(form.FFrames[2]);
     ASSERT_NE(magnify, nullptr);

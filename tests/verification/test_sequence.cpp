@@ -15,10 +15,11 @@
 #include "platform/Shell.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+
+#include <tuple>
 
 namespace {
 
@@ -99,31 +100,35 @@ TEST_F(SequenceTest, PeriodicVerificationSkipsTheDielectricStrengthPage) {
     EXPECT_FALSE(IsolationFrame->isVisibleTo(f().FramePanel));
 }
 
-TEST_F(SequenceTest, LowResistanceIsToldThenJumpsToTheFinishPage) {
-    for (int i = 0; i < 3; ++i)
-        Next();
-    ImpedanceFrame->Edit->setText("1,99");
+// A low resistance, or an unticked dielectric strength in primary verification, is told while
+// the page is still up, then the wizard jumps to the finish page.
+TEST_F(SequenceTest, FailedInsulationIsToldThenJumpsToTheFinishPage) {
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"1,99", "Сопротивление изоляции должно быть больше 2 МОм.", 4},
+        {"50",
+         "Электрическая прочность изоляции не соответствует установленным требованиям.\n"
+         "Проверка не может быть продолжена.",
+         5}};
     bool finishShownAtBox = true;
     onBox_ = [this, &finishShownAtBox](const std::string&) {
         finishShownAtBox = f().FFrames[9]->isVisibleTo(f().FramePanel);
     };
-    EXPECT_EQ(Next(), "9");
-    EXPECT_FALSE(finishShownAtBox);
-    EXPECT_EQ(Boxes(), Lines{"Поверка НД 3.07: Сопротивление изоляции должно быть больше 2 МОм."});
-    EXPECT_EQ(f().FFailureCode, 4);
-    EXPECT_FALSE(f().NextButton->isEnabled());
-    EXPECT_TRUE(f().ReadyButton->isEnabled());
-}
-
-TEST_F(SequenceTest, UntickedDielectricStrengthFailsPrimaryVerification) {
-    for (int i = 0; i < 3; ++i)
-        Next();
-    ImpedanceFrame->Edit->setText("50");
-    EXPECT_EQ(Next(), "4");
-    EXPECT_EQ(Next(), "9");
-    EXPECT_EQ(Boxes(), Lines{"Поверка НД 3.07: Электрическая прочность изоляции не соответствует "
-                             "установленным требованиям.\nПроверка не может быть продолжена."});
-    EXPECT_EQ(f().FFailureCode, 5);
+    for (const auto& [resistance, box, code] : cases) {
+        CreateWizard();
+        f().FormActivate();
+        ClearBoxes();
+        for (int i = 0; i < 3; ++i)
+            Next();
+        ImpedanceFrame->Edit->setText(resistance);
+        std::string steps = Next();
+        if (steps == "4") steps += Next();
+        EXPECT_EQ(steps, code == 5 ? "49" : "9");
+        EXPECT_FALSE(finishShownAtBox);
+        EXPECT_EQ(Boxes(), Lines{std::string("Поверка НД 3.07: ") + box});
+        EXPECT_EQ(f().FFailureCode, code);
+        EXPECT_FALSE(f().NextButton->isEnabled());
+        EXPECT_TRUE(f().ReadyButton->isEnabled());
+    }
 }
 
 // The conversion error leaves before anything changes; the application's handler tells the
