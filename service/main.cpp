@@ -110,7 +110,7 @@ std::string ProcessCommandLine() {
     return raw;
 }
 
-TNdForm::TNdForm(const std::string& commandLine, QWidget* owner) : QWidget(owner) {
+TNdForm::TNdForm(const std::string& commandLine, QWidget* owner) : TMainFormBase(owner) {
     CreateControls();
     LanguageFile.clear();
     RegistryKey.clear();
@@ -127,10 +127,6 @@ TNdForm::TNdForm(const std::string& commandLine, QWidget* owner) : QWidget(owner
     ApplyMode();
     Texts.clear();
     LanguageFiles.clear();
-    // Only the main form's closing ends the program (closeEvent). Qt's own quit on the last
-    // window closed would come as a second quit, delivered after the loop has ended, and would
-    // then end every later modal loop at once.
-    QGuiApplication::setQuitOnLastWindowClosed(false);
     WatchActivation();
 }
 
@@ -503,25 +499,6 @@ void TNdForm::Dispatch(plat::UINT msg, plat::WPARAM wParam, plat::LPARAM) {
     if (msg == plat::WM_USER) OnSerialReply(static_cast<int>(static_cast<std::intptr_t>(wParam)));
 }
 
-bool TNdForm::event(QEvent* e) {
-    if (e->type() == QEvent::Show && !shownOnce_) {
-        shownOnce_ = true;
-        plat::CenterOnScreen(*this);
-        // A desktop without a window manager, or one that keeps the focus from new windows,
-        // never hands the form the focus; the form counts as active once it is on screen.
-        QTimer::singleShot(0, this, [this] {
-            if (!activatedOnce_) ActivateOnStart();
-        });
-    }
-    return QWidget::event(e);
-}
-
-void TNdForm::closeEvent(QCloseEvent* e) {
-    QWidget::closeEvent(e);
-    // The main form's closing ends the program, whatever other window is still open.
-    if (NdForm == this) QCoreApplication::quit();
-}
-
 bool TNdForm::eventFilter(QObject* watched, QEvent* e) {
     if (watched == Label11 && e->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
@@ -541,14 +518,16 @@ void TNdForm::WatchActivation() {
         lastFocusWindow_ = now;
         if (now != windowHandle() || before == now) return;
         if (before == nullptr) {
-            if (!activatedOnce_) ActivateOnStart();
+            ShownActivation();
         } else if (IsFormWindow(before)) {
             FormActivate();
         }
     });
 }
 
-void TNdForm::ActivateOnStart() {
+// The start's activation comes once: by the focus or by showing, whichever is first.
+void TNdForm::ShownActivation() {
+    if (activatedOnce_) return;
     activatedOnce_ = true;
     FormActivate();
 }

@@ -10,6 +10,7 @@
 #include "platform/Messages.h"
 #include "platform/Settings.h"
 #include "platform/qt/ListView.h"
+#include "platform/qt/MainForm.h"
 #include "platform/qt/PageControl.h"
 
 #include <QPointer>
@@ -45,7 +46,10 @@ std::string ProcessCommandLine();
 // "=" is K in decimal; empty when no line has it.
 std::string TextByKey(const std::vector<std::string>& lines, int key);
 
-class TNdForm : public QWidget, public SerialHost {
+class TNdForm;
+extern TNdForm* NdForm;
+
+class TNdForm : public plat::TMainFormBase, public SerialHost {
 public:
     // The service mode is on when "/zolvy" occurs anywhere in commandLine.
     explicit TNdForm(const std::string& commandLine, QWidget* owner = nullptr);
@@ -170,8 +174,8 @@ public:
     bool RadioButton1Checked() const override;
 
 protected:
-    bool event(QEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
+    void ShownActivation() override;
+    bool IsMainForm() const override { return NdForm == this; }
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
@@ -184,7 +188,6 @@ private:
     void SetUpCommPort();
     void ReadSettingValues();
     void WatchActivation();
-    void ActivateOnStart();
     static bool IsFormWindow(QWindow* window);
     void SetUpLists();
     void FillPortLists();
@@ -199,12 +202,9 @@ private:
 
     ReceiveBuffer rxBuffer_;
     std::atomic<bool> pcClock_{true}; // RadioButton1's state for the link thread
-    bool shownOnce_ = false;
     bool activatedOnce_ = false; // the start's activation came, by focus or by showing
     QPointer<QWindow> lastFocusWindow_;
 };
-
-extern TNdForm* NdForm;
 
 // The program-wide count of bytes in RxBuffer after the last receive event; the byte view lists
 // that many.

@@ -7,7 +7,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -80,15 +79,9 @@ std::uint32_t TNdForm::PutBlock(const std::uint8_t* bytes, std::uint32_t length)
     return CommPort1->PutBlock(bytes, length);
 }
 
-// Called by the link thread: the timer belongs to the GUI thread, so the enabling is queued to
-// it (and dropped if the form is gone by then).
+// Called by the link thread.
 void TNdForm::EnableTimer1() {
-    QMetaObject::invokeMethod(
-        Timer1,
-        [timer = Timer1] {
-            if (!timer->isActive()) timer->start();
-        },
-        Qt::QueuedConnection);
+    plat::StartTimerQueued(Timer1);
 }
 
 bool TNdForm::RadioButton1Checked() const {

@@ -19,10 +19,6 @@ namespace {
 
 constexpr int DataWordRole = Qt::UserRole;
 
-std::string Fixed(double value, int precision, int digits) {
-    return plat::FloatToStrF(value, plat::ffFixed, precision, digits);
-}
-
 // The measured K_U(n) in % of 220 V.
 double HarmonicPercent(float volts) {
     return static_cast<double>(static_cast<long double>(volts) * 100.0L * (1.0L / 220.0L));
@@ -80,7 +76,7 @@ private:
 
 } // namespace
 
-TSignalFrame::TSignalFrame(QWidget* owner) : TBaseFrame(owner, KindSignal) {
+TSignalFrame::TSignalFrame(QWidget* owner) : TListFrame(owner, KindSignal, ListHeight) {
     const int w = width();
     SetLabelText(CaptionLabel, "Проверка диапазонов\nи определение погрешности регистратора");
     Label1 = NewLabel("1. Подайте на входы регистратора выбранный сигнал,\n"
@@ -94,8 +90,6 @@ TSignalFrame::TSignalFrame(QWidget* owner) : TBaseFrame(owner, KindSignal) {
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 
-    ListView = new plat::TListView(this);
-    ListView->setGeometry(0, height() - ListHeight, w, ListHeight);
     ListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     QFont listFont = ListView->font();
     listFont.setFamily(QStringLiteral("Times New Roman"));
@@ -103,8 +97,6 @@ TSignalFrame::TSignalFrame(QWidget* owner) : TBaseFrame(owner, KindSignal) {
     ListView->setItemDelegate(new RowColorDelegate(this));
     BuildColumns();
     AddRows();
-    connect(ListView, &QTableWidget::itemChanged, this,
-            [this](QTableWidgetItem* item) { ListViewChange(item); });
 }
 
 // The operator may widen a column to read a result cell that does not fit.
@@ -133,21 +125,6 @@ void TSignalFrame::AddRows() {
     }
 }
 
-void TSignalFrame::resizeEvent(QResizeEvent* event) {
-    TBaseFrame::resizeEvent(event);
-    if (ListView) ListView->setGeometry(0, height() - ListHeight, width(), ListHeight);
-}
-
-void TSignalFrame::ShowFrame() {
-    TBaseFrame::ShowFrame();
-    ListView->SelectFirstRow();
-    ListView->setFocus();
-}
-
-int TSignalFrame::SelectedRow() const {
-    return ListView->FirstSelectedRow();
-}
-
 void TSignalFrame::Button1Click() {
     const int row = SelectedRow();
     if (row >= 0) WizardMessageBox(Signals[static_cast<std::size_t>(row)].description);
@@ -164,15 +141,8 @@ void TSignalFrame::Button2Click() {
     ListView->setFocus();
 }
 
-bool TSignalFrame::RowChecked(int row) const {
-    return ListView->RowChecked(row);
-}
-
-void TSignalFrame::ListViewChange(QTableWidgetItem* item) {
-    if (!item || item->column() != 0) return;
-    const int row = item->row();
-    if (row < 0 || row >= SignalCount) return;
-    ListView->SetRowChecked(row, Signals[static_cast<std::size_t>(row)].measured);
+bool TSignalFrame::RowMeasured(int row) const {
+    return row >= 0 && row < SignalCount && Signals[static_cast<std::size_t>(row)].measured;
 }
 
 void TSignalFrame::ShowResult(int i) {

@@ -2,14 +2,11 @@
 // set/measured/error values; a row with an error beyond its limit is drawn red.
 #pragma once
 
-#include "verification/base_frame.h"
-
-#include "platform/qt/ListView.h"
+#include "verification/list_frame.h"
 
 class QPushButton;
-class QTableWidgetItem;
 
-class TSignalFrame : public TBaseFrame {
+class TSignalFrame : public TListFrame {
 public:
     explicit TSignalFrame(QWidget* owner = nullptr);
 
@@ -23,15 +20,9 @@ public:
     QLabel* Label2 = nullptr;
     QPushButton* Button1 = nullptr; // "Показать"
     QPushButton* Button2 = nullptr; // "Пуск"
-    plat::TListView* ListView = nullptr;
-
-    // Shows the page, selects row 1 and focuses the list.
-    void ShowFrame() override;
 
     void Button1Click();
     void Button2Click();
-    // A row's check mark always shows whether its signal has a stored result.
-    void ListViewChange(QTableWidgetItem* item);
     // Draws every cell of the row in the colour held in its data word.
     void ListViewCustomDrawItem(int row);
 
@@ -39,13 +30,9 @@ public:
     void ShowResult(int i);
     void SetRowColor(int row, unsigned color);
     unsigned RowColor(int row) const;
-    bool RowChecked(int row) const;
-
-    // The first selected row in list order, -1 when none is selected.
-    int SelectedRow() const;
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool RowMeasured(int row) const override;
 
 private:
     void BuildColumns();

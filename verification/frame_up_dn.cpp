@@ -14,10 +14,6 @@ TUpDnFrame* UpDnFrame = nullptr;
 
 namespace {
 
-std::string Fixed(double value, int precision, int digits) {
-    return plat::FloatToStrF(value, plat::ffFixed, precision, digits);
-}
-
 // The B of " B)" is the Latin letter.
 std::string LevelCell(const EventSignalRecord& e, bool result) {
     std::string text = Fixed(e.setLevel, 6, 3) + " (" + Fixed(e.setVoltage, 6, 2) + " B)";
@@ -33,7 +29,7 @@ std::string DurationCell(const EventSignalRecord& e, bool result) {
 
 } // namespace
 
-TUpDnFrame::TUpDnFrame(QWidget* owner) : TBaseFrame(owner, KindUpDn) {
+TUpDnFrame::TUpDnFrame(QWidget* owner) : TListFrame(owner, KindUpDn, ListHeight) {
     const int w = width();
     const int left = CaptionLabel->x();
     SetLabelText(CaptionLabel, "Измерение провалов и перенапряжений");
@@ -49,13 +45,9 @@ TUpDnFrame::TUpDnFrame(QWidget* owner) : TBaseFrame(owner, KindUpDn) {
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 
-    ListView = new plat::TListView(this);
-    ListView->setGeometry(0, height() - ListHeight, w, ListHeight);
     ListView->setSelectionMode(QAbstractItemView::SingleSelection);
     BuildColumns();
     AddRows();
-    connect(ListView, &QTableWidget::itemChanged, this,
-            [this](QTableWidgetItem* item) { ListViewChange(item); });
 }
 
 // The operator may widen a column to read a result cell that does not fit.
@@ -74,21 +66,6 @@ void TUpDnFrame::AddRows() {
             ListView->AddItem(std::to_string(i + 1), {LevelCell(e, false), DurationCell(e, false)});
         ListView->item(row, 0)->setCheckState(Qt::Unchecked);
     }
-}
-
-void TUpDnFrame::resizeEvent(QResizeEvent* event) {
-    TBaseFrame::resizeEvent(event);
-    if (ListView) ListView->setGeometry(0, height() - ListHeight, width(), ListHeight);
-}
-
-void TUpDnFrame::ShowFrame() {
-    TBaseFrame::ShowFrame();
-    ListView->SelectFirstRow();
-    ListView->setFocus();
-}
-
-int TUpDnFrame::SelectedRow() const {
-    return ListView->FirstSelectedRow();
 }
 
 void TUpDnFrame::Button1Click() {
@@ -116,15 +93,9 @@ void TUpDnFrame::WorkModeStarted() {
                      "Подайте на вход регистратора выбранный сигнал.");
 }
 
-bool TUpDnFrame::RowChecked(int row) const {
-    return ListView->RowChecked(row);
-}
-
-void TUpDnFrame::ListViewChange(QTableWidgetItem* item) {
-    if (!item || item->column() != 0) return;
-    const int row = item->row();
-    if (row < 0 || row >= EventSignalCount) return;
-    ListView->SetRowChecked(row, EventSignals[static_cast<std::size_t>(row)].measured);
+bool TUpDnFrame::RowMeasured(int row) const {
+    return row >= 0 && row < EventSignalCount &&
+           EventSignals[static_cast<std::size_t>(row)].measured;
 }
 
 void TUpDnFrame::ShowResult(int i) {

@@ -10,9 +10,7 @@
 #include "platform/MainThread.h"
 #include "platform/MessageBox.h"
 
-#include <QEvent>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
@@ -108,7 +106,7 @@ void TWizardApplication::HandleException(QObject* Sender, const std::exception& 
 // ---------------------------------------------------------------------------------------------
 // Construction
 
-TMainForm::TMainForm(QWidget* owner) : QWidget(owner) {
+TMainForm::TMainForm(QWidget* owner) : TMainFormBase(owner) {
     // The pages built after the form reach it through MainForm, as do the handlers below.
     MainForm = this;
     CreateControls();
@@ -140,9 +138,6 @@ TMainForm::TMainForm(QWidget* owner) : QWidget(owner) {
         MainForm = nullptr;
         throw plat::Exception("Не найден файл \"signals.ini\".\nРабота не может быть продолжена.");
     }
-    // Only the main form's closing ends the program (closeEvent); message boxes and dialogs
-    // closing must not.
-    QGuiApplication::setQuitOnLastWindowClosed(false);
 }
 
 TMainForm::~TMainForm() {
@@ -265,22 +260,10 @@ void TMainForm::AppException(QObject*, const std::exception& E) {
     ExitProcess(1);
 }
 
-bool TMainForm::event(QEvent* e) {
-    if (e->type() == QEvent::Show && !shown_) {
-        shown_ = true;
-        plat::CenterOnScreen(*this);
-        // The sequence starts once, when the form first comes up; later activations (after a
-        // message box, a dialog or another application) do not restart it.
-        QTimer::singleShot(0, this, [this] {
-            if (!activated_) FormActivate();
-        });
-    }
-    return QWidget::event(e);
-}
-
-void TMainForm::closeEvent(QCloseEvent* e) {
-    QWidget::closeEvent(e);
-    if (MainForm == this) QCoreApplication::quit();
+// The sequence starts once, when the form first comes up; later activations (after a message
+// box, a dialog or another application) do not restart it.
+void TMainForm::ShownActivation() {
+    if (!activated_) FormActivate();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -290,13 +273,7 @@ std::uint32_t TMainForm::PutBlock(const std::uint8_t* bytes, std::uint32_t lengt
     return CommPort1->PutBlock(bytes, length);
 }
 
-// Called by the link thread: the timer belongs to the GUI thread, so the enabling is queued to
-// it (and dropped if the form is gone by then).
+// Called by the link thread.
 void TMainForm::EnableTimer1() {
-    QMetaObject::invokeMethod(
-        Timer1,
-        [timer = Timer1] {
-            if (!timer->isActive()) timer->start();
-        },
-        Qt::QueuedConnection);
+    plat::StartTimerQueued(Timer1);
 }

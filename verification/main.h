@@ -9,6 +9,7 @@
 #include "link/serial.h"
 #include "platform/Messages.h"
 #include "platform/qt/Application.h"
+#include "platform/qt/MainForm.h"
 
 #include <QWidget>
 
@@ -31,7 +32,10 @@ extern const std::string WizardTitle;
 // The caption of every message box of the wizard.
 extern const std::string MessageCaption;
 
-class TMainForm : public QWidget, public SerialHost {
+class TMainForm;
+extern TMainForm* MainForm;
+
+class TMainForm : public plat::TMainFormBase, public SerialHost {
 public:
     // Raises plat::Exception when "signals.ini" is missing from the current directory.
     explicit TMainForm(QWidget* owner = nullptr);
@@ -123,8 +127,8 @@ public:
     std::int32_t FRxLength() const { return FRxBuffer.Count(); }
 
 protected:
-    bool event(QEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
+    void ShownActivation() override;
+    bool IsMainForm() const override { return MainForm == this; }
 
 private:
     void CreateControls();
@@ -139,11 +143,8 @@ private:
     void ClosePortAfterResult();
     int CurrentKind() const;
 
-    bool shown_ = false;
     bool activated_ = false;
 };
-
-extern TMainForm* MainForm;
 
 // The wizard's application object: every exception that escapes a handler of the GUI thread goes
 // to OnException (the main form's AppException while the form exists), else to the default
