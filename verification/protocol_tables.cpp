@@ -29,12 +29,6 @@ std::string LimitCell(const std::string& text) {
     return "<TD>&plusmn;" + text + "</TD>";
 }
 
-// Judged as the signal pages judge (ExceedsLimit): strictly greater, on the stored floats; an
-// error that is not a number (a broken reading) is marked rather than passed.
-bool Beyond(float error, float limit) {
-    return ExceedsLimit(error, limit);
-}
-
 void AppendCommonHeader(ProtocolLines& lines, const ResultTableTexts& texts) {
     lines.insert(lines.end(), {"<BR><P></P>", TableStart, texts.caption});
     lines.insert(lines.end(),
@@ -45,7 +39,7 @@ void AppendCommonHeader(ProtocolLines& lines, const ResultTableTexts& texts) {
 }
 
 bool AppendCommonRow(ProtocolLines& lines, const ResultTableRow& row, float limit, int decimals) {
-    const bool beyond = Beyond(row.error, limit);
+    const bool beyond = ExceedsLimit(row.error, limit);
     lines.push_back("<TR ALIGN=CENTER>");
     lines.push_back(Cell(plat::IntToStr(row.number)));
     lines.push_back(Cell(Fixed(row.set, decimals)));
@@ -93,8 +87,8 @@ bool AppendHarmonicCells(ProtocolLines& lines, const SignalRecord& signal, int n
     const double s = signal.setHarmonic[n];
     const double m = signal.measHarmonicV[n];
     const float e = signal.errHarmonic[n];
-    const bool relative = signal.setHarmonic[n] >= RelativeHarmonicThreshold;
-    const bool beyond = Beyond(e, relative ? limitRel : limitAbs);
+    const bool relative = IsRelativeHarmonic(signal.setHarmonic[n]);
+    const bool beyond = ExceedsLimit(e, HarmonicLimit(signal.setHarmonic[n], limitAbs, limitRel));
     const double errorV = relative ? Nominal * s * 0.01 * e * 0.01 : Nominal * e * 0.01;
     const double limitV =
         relative ? Nominal * s * 0.01 * (0.01 * limitRel) : Nominal * limitAbs * 0.01;

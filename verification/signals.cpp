@@ -129,7 +129,6 @@ std::string BuildSignalDescription(const SignalRecord& signal, const std::string
     return text;
 }
 
-// An error that is not a number (a garbled reading) must never pass.
 bool ExceedsLimit(float error, float limit) {
     return !(std::fabs(error) <= limit);
 }
@@ -138,33 +137,22 @@ bool IsRelativeHarmonic(float setHarmonic) {
     return setHarmonic >= RelativeHarmonicThreshold;
 }
 
-float HarmonicLimit(float setHarmonic) {
-    return IsRelativeHarmonic(setHarmonic) ? LimitHarmonicRel : LimitHarmonicAbs;
-}
-
-bool HarmonicFails(const SignalRecord& signal, int order) {
-    const auto n = static_cast<std::size_t>(order);
-    return ExceedsLimit(signal.errHarmonic[n], HarmonicLimit(signal.setHarmonic[n]));
+float HarmonicLimit(float setHarmonic, float limitAbs, float limitRel) {
+    return IsRelativeHarmonic(setHarmonic) ? limitRel : limitAbs;
 }
 
 bool SignalFails(const SignalRecord& signal, int lastOrder) {
     if (ExceedsLimit(signal.errDeviationU, LimitDeviationU)) return true;
     if (ExceedsLimit(signal.errDeviationF, LimitDeviationF)) return true;
     for (int n = 0; n <= lastOrder && n < HarmonicCount; ++n) {
-        if (HarmonicFails(signal, n)) return true;
+        const auto i = static_cast<std::size_t>(n);
+        const float limit =
+            HarmonicLimit(signal.setHarmonic[i], LimitHarmonicAbs, LimitHarmonicRel);
+        if (ExceedsLimit(signal.errHarmonic[i], limit)) return true;
     }
     return false;
 }
 
 bool IsSwell(int eventIndex) {
     return eventIndex < SwellCount;
-}
-
-float EventLevelLimit(int eventIndex) {
-    return IsSwell(eventIndex) ? LimitSwellFactor : LimitDipDepth;
-}
-
-bool EventFails(const EventSignalRecord& event, int eventIndex) {
-    return ExceedsLimit(event.errLevel, EventLevelLimit(eventIndex)) ||
-           ExceedsLimit(event.errDuration, LimitEventDuration);
 }

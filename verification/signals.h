@@ -94,16 +94,13 @@ void ResetSignals();
 std::string BuildSignalDescription(const SignalRecord& signal, const std::string& msg1,
                                    const std::string& msg2);
 
-// |error| strictly greater than limit; an error that is not a number exceeds every limit.
+// Whether an error fails: |error| strictly greater than its limit; an error that is not a number
+// (a garbled reading) exceeds every limit. The signal page and the protocol's tables judge every
+// error, of the test signals and of the events alike, through this one function.
 bool ExceedsLimit(float error, float limit);
 bool IsRelativeHarmonic(float setHarmonic);
-// LimitHarmonicRel or LimitHarmonicAbs for a harmonic with this set value.
-float HarmonicLimit(float setHarmonic);
-bool HarmonicFails(const SignalRecord& signal, int order);
-// errDeviationU, errDeviationF, or any harmonic order 0..lastOrder beyond its limit.
+// The limit of a harmonic with this set value: limitRel from 3 % on, limitAbs below.
+float HarmonicLimit(float setHarmonic, float limitAbs, float limitRel);
+// errDeviationU, errDeviationF, or any harmonic order 0..lastOrder beyond its limit in force.
 bool SignalFails(const SignalRecord& signal, int lastOrder = HarmonicCount - 1);
 bool IsSwell(int eventIndex);
-// LimitSwellFactor for entries 0..3, LimitDipDepth for 4..7.
-float EventLevelLimit(int eventIndex);
-// errLevel or errDuration beyond its limit.
-bool EventFails(const EventSignalRecord& event, int eventIndex);

@@ -133,15 +133,10 @@ TEST(SignalLimits, StrictlyGreaterFails) {
     EXPECT_TRUE(ExceedsLimit(std::nextafter(0.05f, 1.0f), 0.05f));
     EXPECT_TRUE(ExceedsLimit(std::nanf(""), 0.05f));
 
-    EXPECT_EQ(HarmonicLimit(3.0f), LimitHarmonicRel);
-    EXPECT_EQ(HarmonicLimit(2.99f), LimitHarmonicAbs);
+    EXPECT_TRUE(ExceedsLimit(-10.5f, 10.0f));
 
-    EventSignalRecord e;
-    e.errLevel = 0.03f;
-    EXPECT_TRUE(EventFails(e, 0));  // overvoltage factor limit 0.022
-    EXPECT_FALSE(EventFails(e, 4)); // dip depth limit 1 %
-    e.errDuration = -10.5f;
-    EXPECT_TRUE(EventFails(e, 4));
+    EXPECT_EQ(HarmonicLimit(3.0f, 0.15f, 5.0f), 5.0f);
+    EXPECT_EQ(HarmonicLimit(2.99f, 0.15f, 5.0f), 0.15f);
     ResetSignals();
 }
 
