@@ -1,10 +1,8 @@
-// Event pumping and artefacts shared by the GUI tests of both programs. Header-only, so the
+// Event pumping and the program folder shared by the GUI tests of both programs. Header-only, so the
 // support library itself stays free of the GUI toolkit for the builds without it.
 #pragma once
 
 #include <QCoreApplication>
-#include <QString>
-#include <QWidget>
 
 #include <chrono>
 #include <filesystem>
@@ -30,17 +28,9 @@ inline void Pump(int ms) {
     PumpUntil([] { return false; }, ms);
 }
 
-// Where the test program lies: files copied beside the program are there, artefacts go there.
+// Where the test program lies: files copied beside the program are there.
 inline std::filesystem::path ArtefactDir() {
     return QCoreApplication::applicationDirPath().toStdString();
-}
-
-// Saves a picture of the widget as PNG beside the test program; returns the path.
-inline std::filesystem::path SaveScreenshot(QWidget& widget, const std::string& name) {
-    std::filesystem::path path = ArtefactDir() / name;
-    if (path.extension() != ".png") path += ".png";
-    widget.grab().save(QString::fromStdString(path.string()), "PNG");
-    return path;
 }
 
 } // namespace guitest

@@ -26,7 +26,6 @@ void EnsureApplication();
 using guitest::ArtefactDir;
 using guitest::Pump;
 using guitest::PumpUntil;
-using guitest::SaveScreenshot;
 
 } // namespace wizardtest
 

@@ -136,7 +136,6 @@ TEST_F(SignalPage, SelectedFailingRowStaysRed) {
         return false;
     };
     EXPECT_TRUE(hasRed());
-    wizardtest::SaveScreenshot(*page_, "vrf307_signal_page");
     page_->ListView->clearFocus();
     page_->Button1->setFocus();
     wizardtest::Pump(20);

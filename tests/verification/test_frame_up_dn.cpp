@@ -78,7 +78,6 @@ TEST_F(UpDnPage, OnlyWorkModeEnablesReading) {
     page_->Button2Click();
     EXPECT_FALSE(page_->Button2->isEnabled());
     wizardtest::Pump(20);
-    wizardtest::SaveScreenshot(*page_, "vrf307_up_dn_page");
     page_->hide();
 }
 

@@ -89,7 +89,6 @@ TEST_F(RecorderRun, ConnectReadsTheConfigurationAndRemembersTheChoices) {
     EXPECT_EQ(registry.ReadInteger("ModbusIndex"), 0);
     f.show();
     wizardtest::Pump(30);
-    wizardtest::SaveScreenshot(f, "vrf307_main_connect");
 }
 
 TEST_F(RecorderRun, MissingPortAndFailedReadLeaveThePageWaiting) {
@@ -174,7 +173,6 @@ TEST_F(RecorderRun, SignalTestWaitsReadsStoresTheErrorsAndClosesThePort) {
     EXPECT_EQ(sim_.FramesReceived(3), 3);
     f.show();
     wizardtest::Pump(30);
-    wizardtest::SaveScreenshot(f, "vrf307_main_signal");
 
     // The next start opens the port again without the greeting; its result overwrites.
     sim_.SetMeasurement(105, 9.9f);

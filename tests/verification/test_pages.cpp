@@ -122,27 +122,6 @@ TEST_F(PageTest, AboutBoxOpensItsAddressAndEachBoxStandsAlone) {
     EXPECT_EQ(opened[0].rfind("http", 0), 0u);
 }
 
-TEST_F(PageTest, Screenshots) {
-    auto type = Make<TSelTypeFrame>();
-    auto climat = Make<TClimatFrame>();
-    auto magnify = Make<TMagnifyFrame>();
-    auto impedance = Make<TImpedanceFrame>();
-    auto isolation = Make<TIsolationFrame>();
-    auto tools = Make<TToolsFrame>();
-    TAboutBox about;
-    for (auto [page, name] : {std::pair<QWidget*, const char*>{type.get(), "page_select_type"},
-                              {climat.get(), "page_climat"},
-                              {magnify.get(), "page_magnify"},
-                              {impedance.get(), "page_impedance"},
-                              {isolation.get(), "page_isolation"},
-                              {tools.get(), "page_tools"},
-                              {&about, "about_box"}}) {
-        page->show();
-        wizardtest::Pump(20);
-        EXPECT_TRUE(std::filesystem::exists(wizardtest::SaveScreenshot(*page, name)));
-    }
-}
-
 // Pages built with the main form: creation order, kinds, skip flag, the panel filled; and the
 // inspection answer is the only way on past that page.
 TEST_F(WizardTest, PagesInTheWizard) {
@@ -170,7 +149,6 @@ TEST_F(WizardTest, PagesInTheWizard) {
     EXPECT_EQ(form.FFrames[0]->geometry(), form.FramePanel->rect());
     form.FFrames[0]->ShowFrame();
     wizardtest::Pump(20);
-    wizardtest::SaveScreenshot(form, "wizard_first_page");
 
     // The arrow keys choose an answer as a click does.
     form.FFrames[0]->hide();

@@ -19,7 +19,7 @@ class SignalsFile : public ::testing::Test {
 protected:
     SignalsFile() {
         path_ = std::filesystem::temp_directory_path() /
-                ("w3_signals_" + std::to_string(::getpid()) + ".ini");
+                ("signals_" + std::to_string(::getpid()) + ".ini");
         // The wizard reads the file with '.' in force; another test may have left ','.
         plat::SetDecimalSeparator('.');
         ResetSignals();
