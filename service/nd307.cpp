@@ -5,12 +5,14 @@
 #include "service/main.h"
 
 #include "platform/qt/Application.h"
+#include "platform/qt/TerminationSignals.h"
 
 #include <exception>
 #include <memory>
 
 int main(int argc, char** argv) {
     plat::TApplication app(argc, argv);
+    const plat::TTerminationSignals endOnSignal;
     try {
         // The first form created is the main form.
         auto mainForm = std::make_unique<TNdForm>(ProcessCommandLine());

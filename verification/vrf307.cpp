@@ -14,6 +14,8 @@
 #include "verification/main.h"
 #include "verification/test.h"
 
+#include "platform/qt/TerminationSignals.h"
+
 #include <exception>
 #include <memory>
 #include <string>
@@ -53,6 +55,7 @@ void ClearGlobals() {
 
 int main(int argc, char** argv) {
     TWizardApplication app(argc, argv);
+    const plat::TTerminationSignals endOnSignal;
     // The pages and the test form belong to the application: they go after the main form.
     std::vector<std::unique_ptr<QWidget>> forms;
     try {
