@@ -17,18 +17,6 @@ constexpr long long kMinDay = -693593;
 constexpr long long kMaxDay = 2958465;
 constexpr int kMSecsPerDay = 86400000;
 
-constexpr const char* kLongDateFormat = "d mmmm yyyy";
-constexpr const char* kShortTimeFormat = "hh:nn";
-
-constexpr const char* kShortMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-constexpr const char* kLongMonths[] = {"January",   "February", "March",    "April",
-                                       "May",       "June",     "July",     "August",
-                                       "September", "October",  "November", "December"};
-constexpr const char* kShortDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-constexpr const char* kLongDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                     "Thursday", "Friday", "Saturday"};
-
 // Days since 1970-01-01 of a proleptic Gregorian date.
 long long DaysFromCivil(int year, int month, int day) {
     const long long y = year - (month <= 2 ? 1 : 0);
@@ -177,168 +165,6 @@ std::string Padded(int value, int width) {
     return text;
 }
 
-bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view prefix) {
-    if (text.size() - pos < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[pos + i])) != prefix[i]) return false;
-    }
-    return true;
-}
-
-bool UsesTwelveHourClock(std::string_view format) {
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (StartsWithNoCase(format, i, "am/pm") || StartsWithNoCase(format, i, "a/p")) return true;
-    }
-    return false;
-}
-
-class Formatter {
-public:
-    Formatter(const DateTimeParts& parts, int weekDay) : parts_(parts), weekDay_(weekDay) {}
-
-    void Append(std::string& out, std::string_view format, int depth) const;
-
-private:
-    void AppendDay(std::string& out, std::size_t count, int depth) const;
-    void AppendMonth(std::string& out, std::size_t count) const;
-    void AppendTwoDigit(std::string& out, int value, std::size_t count) const {
-        out += Padded(value, count >= 2 ? 2 : 1);
-    }
-    void AppendHour(std::string& out, std::size_t count, bool twelve) const;
-    void AppendCombined(std::string& out, int depth) const;
-    std::size_t AppendAmPm(std::string& out, std::string_view format, std::size_t i) const;
-    bool HasTime() const {
-        return parts_.hour != 0 || parts_.minute != 0 || parts_.second != 0 || parts_.msec != 0;
-    }
-
-    const DateTimeParts& parts_;
-    int weekDay_;
-};
-
-void Formatter::AppendDay(std::string& out, std::size_t count, int depth) const {
-    if (count <= 2) {
-        AppendTwoDigit(out, parts_.day, count);
-    } else if (count == 3) {
-        out += kShortDays[weekDay_ - 1];
-    } else if (count == 4) {
-        out += kLongDays[weekDay_ - 1];
-    } else if (depth == 0) {
-        Append(out, count == 5 ? ShortDateFormat : kLongDateFormat, depth + 1);
-    }
-}
-
-void Formatter::AppendMonth(std::string& out, std::size_t count) const {
-    if (count <= 2) {
-        AppendTwoDigit(out, parts_.month, count);
-    } else {
-        out += (count == 3 ? kShortMonths : kLongMonths)[parts_.month - 1];
-    }
-}
-
-void Formatter::AppendHour(std::string& out, std::size_t count, bool twelve) const {
-    int hour = parts_.hour;
-    if (twelve) hour = hour % 12 == 0 ? 12 : hour % 12;
-    AppendTwoDigit(out, hour, count);
-}
-
-void Formatter::AppendCombined(std::string& out, int depth) const {
-    if (depth != 0) return;
-    Append(out, ShortDateFormat, depth + 1);
-    if (!HasTime()) return;
-    out += ' ';
-    Append(out, LongTimeFormat, depth + 1);
-}
-
-// Returns the length of the am/pm or a/p token at i (0 when there is none).
-std::size_t Formatter::AppendAmPm(std::string& out, std::string_view format, std::size_t i) const {
-    const bool pm = parts_.hour >= 12;
-    const bool upper = std::isupper(static_cast<unsigned char>(format[i])) != 0;
-    if (StartsWithNoCase(format, i, "am/pm")) {
-        out += upper ? (pm ? "PM" : "AM") : (pm ? "pm" : "am");
-        return 5;
-    }
-    if (StartsWithNoCase(format, i, "a/p")) {
-        out += upper ? (pm ? 'P' : 'A') : (pm ? 'p' : 'a');
-        return 3;
-    }
-    return 0;
-}
-
-void Formatter::Append(std::string& out, std::string_view format, int depth) const {
-    const bool twelve = UsesTwelveHourClock(format);
-    bool afterHour = false;
-    std::size_t i = 0;
-    while (i < format.size()) {
-        const char c = format[i];
-        if (c == '"' || c == '\'') {
-            const std::size_t end = std::min(format.find(c, i + 1), format.size());
-            out.append(format.substr(i + 1, end - i - 1));
-            i = end + 1;
-            continue;
-        }
-        const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (lower == 'a') {
-            if (const std::size_t length = AppendAmPm(out, format, i)) {
-                i += length;
-                continue;
-            }
-        }
-        std::size_t count = 1;
-        if (std::isalpha(static_cast<unsigned char>(c))) {
-            while (i + count < format.size() &&
-                   std::tolower(static_cast<unsigned char>(format[i + count])) == lower) {
-                ++count;
-            }
-        }
-        i += count;
-        const bool hourToken = lower == 'h';
-        switch (lower) {
-        case 'd':
-            AppendDay(out, count, depth);
-            break;
-        case 'm':
-            if (afterHour && count <= 2) {
-                AppendTwoDigit(out, parts_.minute, count);
-            } else {
-                AppendMonth(out, count);
-            }
-            break;
-        case 'y':
-            out += count <= 2 ? Padded(parts_.year % 100, 2) : Padded(parts_.year, 4);
-            break;
-        case 'h':
-            AppendHour(out, count, twelve);
-            break;
-        case 'n':
-            AppendTwoDigit(out, parts_.minute, count);
-            break;
-        case 's':
-            AppendTwoDigit(out, parts_.second, count);
-            break;
-        case 'z':
-            out += Padded(parts_.msec, count >= 3 ? 3 : 1);
-            break;
-        case 't':
-            if (depth == 0) Append(out, count == 1 ? kShortTimeFormat : LongTimeFormat, depth + 1);
-            break;
-        case 'c':
-            AppendCombined(out, depth);
-            break;
-        // Separators and literals leave the hour context alone: in "hh:mm" mm is the minutes.
-        case '/':
-            out += GetDateSeparator();
-            continue;
-        case ':':
-            out += GetTimeSeparator();
-            continue;
-        default:
-            out.append(count, c);
-            continue;
-        }
-        afterHour = hourToken;
-    }
-}
-
 } // namespace
 
 TDateTime EncodeDate(int year, int month, int day) {
@@ -412,18 +238,18 @@ bool TryStrToDateTime(std::string_view text, TDateTime& value) {
     return false;
 }
 
-std::string FormatDateTime(std::string_view format, TDateTime value) {
+// Day, month and four-digit year joined by the date separator in force.
+std::string DateToStr(TDateTime value) {
     const DateTimeParts parts = DecodeDateTime(value);
-    std::string out;
-    Formatter(parts, DayOfWeek(value)).Append(out, format, 0);
-    return out;
+    const char sep = GetDateSeparator();
+    return Padded(parts.day, 2) + sep + Padded(parts.month, 2) + sep + Padded(parts.year, 4);
 }
 
-std::string DateToStr(TDateTime value) {
-    return FormatDateTime(ShortDateFormat, value);
-}
+// Hours, minutes and seconds joined by the time separator in force.
 std::string TimeToStr(TDateTime value) {
-    return FormatDateTime(LongTimeFormat, value);
+    const DateTimeParts parts = DecodeDateTime(value);
+    const char sep = GetTimeSeparator();
+    return Padded(parts.hour, 2) + sep + Padded(parts.minute, 2) + sep + Padded(parts.second, 2);
 }
 
 } // namespace plat

@@ -11,10 +11,6 @@ namespace plat {
 
 using TDateTime = double;
 
-// Format patterns: '/' stands for the date separator and ':' for the time separator in force.
-inline constexpr const char* ShortDateFormat = "dd/mm/yyyy";
-inline constexpr const char* LongTimeFormat = "hh:nn:ss";
-
 // Years 1..9999. Throws EConvertError "Invalid argument to date encode" / "... time encode".
 TDateTime EncodeDate(int year, int month, int day);
 TDateTime EncodeTime(int hour, int minute, int second, int msec);
@@ -46,15 +42,8 @@ TDateTime Now();
 // such as 31 February, are refused.
 bool TryStrToDateTime(std::string_view text, TDateTime& value);
 
+// "dd.mm.yyyy" and "hh:nn:ss", with the date and the time separators in force for '.' and ':'.
 std::string DateToStr(TDateTime value);
 std::string TimeToStr(TDateTime value);
-
-// Tokens (letters in either case): d dd (day), ddd dddd (day name), ddddd (short date), dddddd
-// (long date), m mm (month; minutes right after an hour token), mmm mmmm (month name), yy yyyy,
-// h hh, n nn, s ss, z zzz, t (short time), tt (long time), c (short date, then a blank
-// and the long time unless the time is exactly midnight), am/pm and a/p
-// (12-hour clock), '/' and ':' (separators in force), text in '...' or "..." as it is; any other
-// character is copied. Day and month names are English.
-std::string FormatDateTime(std::string_view format, TDateTime value);
 
 } // namespace plat

@@ -119,8 +119,8 @@ void TNdForm::EnableControls(bool on) {
 }
 
 void TNdForm::AddLogLine(const std::string& text) {
-    const std::string stamp = plat::FormatDateTime(
-        std::string(plat::ShortDateFormat) + " " + plat::LongTimeFormat, plat::Now());
+    const plat::TDateTime now = plat::Now();
+    const std::string stamp = plat::DateToStr(now) + " " + plat::TimeToStr(now);
     const int row = ListViewLog->AddItem("[" + stamp + "]");
     ListViewLog->BeginUpdate();
     ListViewLog->SetCell(row, 1, text);
