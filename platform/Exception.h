@@ -12,7 +12,6 @@ class Exception : public std::exception {
 public:
     explicit Exception(std::string message) : message_(std::move(message)) {}
 
-    const std::string& Message() const noexcept { return message_; }
     const char* what() const noexcept override { return message_.c_str(); }
     virtual const char* ClassName() const noexcept { return "Exception"; }
 

@@ -15,7 +15,6 @@ using DWORD = std::uint32_t;
 constexpr DWORD INFINITE = 0xFFFFFFFFu;
 constexpr DWORD WAIT_OBJECT_0 = 0;
 constexpr DWORD WAIT_TIMEOUT = 258;
-constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
 
 // An event object. Auto-reset: a successful wait clears it (one waiter is released per Set).
 // Manual-reset: it stays set until Reset.
@@ -82,12 +81,9 @@ void SetLastError(DWORD code);
 DWORD GetLastError();
 
 // Error codes that callers compare against.
-constexpr DWORD ERROR_SUCCESS = 0;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
-constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_GEN_FAILURE = 31;
-constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_OPERATION_ABORTED = 995;
 constexpr DWORD ERROR_IO_PENDING = 997;

@@ -25,10 +25,6 @@ int TListFrame::SelectedRow() const {
     return ListView->FirstSelectedRow();
 }
 
-bool TListFrame::RowChecked(int row) const {
-    return ListView->RowChecked(row);
-}
-
 void TListFrame::ListViewChange(QTableWidgetItem* item) {
     if (!item || item->column() != 0) return;
     ListView->SetRowChecked(item->row(), RowMeasured(item->row()));

@@ -21,7 +21,6 @@ public:
     // clicks on the marks are undone.
     void ListViewChange(QTableWidgetItem* item);
 
-    bool RowChecked(int row) const;
     // The first selected row in list order, -1 when none is selected.
     int SelectedRow() const;
 

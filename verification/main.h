@@ -123,9 +123,6 @@ public:
     void EnableTimer1() override;
     bool RadioButton1Checked() const override { return false; }
 
-    // The bytes held in FRxBuffer.
-    std::int32_t FRxLength() const { return FRxBuffer.Count(); }
-
 protected:
     void ShownActivation() override;
     bool IsMainForm() const override { return MainForm == this; }

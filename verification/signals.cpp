@@ -110,15 +110,6 @@ void ScaleSignalLimits(int periodic) {
     LimitHarmonicRel = static_cast<float>(BaseLimitHarmonicRel * factor);
 }
 
-void ResetSignals() {
-    Signals.fill(SignalRecord{});
-    EventSignals.fill(EventSignalRecord{});
-    ScaleSignalLimits(1);
-    LimitSwellFactor = BaseLimitSwellFactor;
-    LimitDipDepth = BaseLimitDipDepth;
-    LimitEventDuration = BaseLimitEventDuration;
-}
-
 std::string BuildSignalDescription(const SignalRecord& signal, const std::string& msg1,
                                    const std::string& msg2) {
     std::string text =

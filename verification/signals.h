@@ -87,9 +87,6 @@ bool LoadSignals(const std::string& fileName);
 // values). Derived from the base values every time, so a repeated call never tightens twice.
 void ScaleSignalLimits(int periodic);
 
-// Back to program start: both tables zero with empty descriptions, every limit at its base value.
-void ResetSignals();
-
 // The four-line description of a steady signal; msg1 and msg2 are UTF-8.
 std::string BuildSignalDescription(const SignalRecord& signal, const std::string& msg1,
                                    const std::string& msg2);

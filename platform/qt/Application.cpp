@@ -154,10 +154,6 @@ void TApplication::SetTitle(const std::string& title) {
     applicationTitle = title;
 }
 
-std::string TApplication::Title() {
-    return applicationTitle;
-}
-
 void TApplication::ShowException(const std::string& message) {
     const std::string caption = applicationTitle.empty()
                                     ? QCoreApplication::applicationName().toStdString()

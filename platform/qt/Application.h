@@ -25,7 +25,6 @@ public:
     // The application's title (the programs set it from their main form's caption). It is kept
     // apart from Qt's display name, which Qt would append to every other window's title.
     static void SetTitle(const std::string& title);
-    static std::string Title();
 
     // The standard display of an exception: its message in an error box titled with the
     // application's title, or its name while it has none.

@@ -57,11 +57,6 @@ void TListView::SetColumnCaption(int column, const std::string& caption) {
     item->setText(QString::fromStdString(caption));
 }
 
-std::string TListView::ColumnCaption(int column) const {
-    const QTableWidgetItem* item = horizontalHeaderItem(column);
-    return item ? item->text().toStdString() : std::string();
-}
-
 void TListView::ClearItems() {
     clearContents();
     setRowCount(0);
@@ -108,11 +103,6 @@ void TListView::SetRowChecked(int row, bool checked) {
     if (!cell) return;
     const QSignalBlocker blocker(this);
     cell->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
-}
-
-bool TListView::RowChecked(int row) const {
-    const QTableWidgetItem* cell = item(row, 0);
-    return cell && cell->checkState() == Qt::Checked;
 }
 
 void TListView::SelectFirstRow() {

@@ -18,7 +18,6 @@ public:
     // Appends a column; a fixed column cannot be resized by the user.
     int AddColumn(int width, bool fixed = true);
     void SetColumnCaption(int column, const std::string& caption);
-    std::string ColumnCaption(int column) const;
 
     int Count() const { return rowCount(); }
     void ClearItems();
@@ -34,10 +33,9 @@ public:
 
     void ScrollToEnd();
 
-    // The check mark of a row's caption cell, set without raising the list's change signals
+    // Sets the check mark of a row's caption cell without raising the list's change signals
     // (the pages' handlers of those signals undo the operator's own clicks on the marks).
     void SetRowChecked(int row, bool checked);
-    bool RowChecked(int row) const;
 
     // Makes row 0 current and selected, when there is one.
     void SelectFirstRow();

@@ -26,7 +26,7 @@ template <typename Fn> std::string ConvertErrorMessage(Fn fn) {
         fn();
     } catch (const Exception& e) {
         EXPECT_STREQ(e.ClassName(), "EConvertError");
-        return e.Message();
+        return e.what();
     }
     ADD_FAILURE() << "no conversion error";
     return {};

@@ -49,7 +49,7 @@ template <typename Fn> std::string RegistryError(Fn fn) {
         fn();
     } catch (const Exception& e) {
         EXPECT_STREQ(e.ClassName(), "ERegistryException");
-        return e.Message();
+        return e.what();
     }
     ADD_FAILURE() << "no registry error";
     return {};

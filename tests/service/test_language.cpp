@@ -79,7 +79,8 @@ TEST_F(LanguageTest, RowsCarryTheirNamesUnitsNotesAndGreekPrefixes) {
     EXPECT_EQ(Row(110), (Lines{Delta + "A5009", "A7000", "A3002", "A8009"}));
     for (int r = 0; r < 112; ++r)
         EXPECT_EQ(Row(r)[0].rfind("\xCE", 0) == 0, r < 2 || (r >= 108 && r <= 110)) << r;
-    EXPECT_EQ(plat::TApplication::Title(), "A1000");
+    plat::TApplication::ShowException(std::string("x"));
+    EXPECT_EQ(Boxes().back(), "A1000: x"); // the application's title
 }
 
 TEST_F(LanguageTest, NoModuleShowsTheFatalBoxAndEndsTheProgramWithoutOpeningThePort) {

@@ -17,6 +17,7 @@
 #include "platform/qt/Application.h"
 
 #include <QApplication>
+#include <QTableWidget>
 #include <QWidget>
 
 #include <cstdlib>
@@ -73,6 +74,20 @@ const char* const SampleSignals =
     "[signal13]\r\ndu=70\r\nt=1000\r\n[signal14]\r\ndu=90\r\nt=200\r\n";
 
 } // namespace
+
+bool wizardtest::RowChecked(const QTableWidget& list, int row) {
+    const QTableWidgetItem* cell = list.item(row, 0);
+    return cell && cell->checkState() == Qt::Checked;
+}
+
+void ResetSignals() {
+    Signals.fill(SignalRecord{});
+    EventSignals.fill(EventSignalRecord{});
+    ScaleSignalLimits(1);
+    LimitSwellFactor = BaseLimitSwellFactor;
+    LimitDipDepth = BaseLimitDipDepth;
+    LimitEventDuration = BaseLimitEventDuration;
+}
 
 WizardTest::WizardTest() {
     wizardtest::EnsureApplication();

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+class QTableWidget;
 class QWidget;
 
 namespace wizardtest {
@@ -27,7 +28,14 @@ using guitest::ArtefactDir;
 using guitest::Pump;
 using guitest::PumpUntil;
 
+// Whether a row of a page's list carries its check mark.
+bool RowChecked(const QTableWidget& list, int row);
+
 } // namespace wizardtest
+
+// Back to program start: both signal tables zero with empty descriptions, every limit at its base
+// value.
+void ResetSignals();
 
 class WizardTest : public ::testing::Test {
 protected:

@@ -70,7 +70,7 @@ TEST_F(SignalPage, ResultCellsAndRowColour) {
     EXPECT_EQ(Cell(0, 5), "2.50/2.50/0.00"); // absolute error: no "%"
     EXPECT_EQ(Cell(0, 6), "3.00/3.30/1.00%");
     EXPECT_EQ(Cell(1, 1), "0.00"); // other rows untouched
-    EXPECT_TRUE(page_->RowChecked(0));
+    EXPECT_TRUE(wizardtest::RowChecked(*page_->ListView, 0));
     EXPECT_EQ(page_->RowColor(0), TSignalFrame::clBlack);
 
     ScaleSignalLimits(0); // primary: 0.04 Hz
@@ -91,11 +91,11 @@ TEST_F(SignalPage, ResultCellsAndRowColour) {
 TEST_F(SignalPage, CheckMarkFollowsStoredResult) {
     QTableWidgetItem* item = page_->ListView->item(1, 0);
     item->setCheckState(Qt::Checked); // the operator's click
-    EXPECT_FALSE(page_->RowChecked(1));
+    EXPECT_FALSE(wizardtest::RowChecked(*page_->ListView, 1));
     Signals[1].measured = true;
     page_->ShowResult(1);
     item->setCheckState(Qt::Unchecked);
-    EXPECT_TRUE(page_->RowChecked(1));
+    EXPECT_TRUE(wizardtest::RowChecked(*page_->ListView, 1));
 }
 
 TEST_F(SignalPage, ShowDescriptionOfFirstSelectedRow) {

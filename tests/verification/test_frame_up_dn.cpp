@@ -48,11 +48,11 @@ TEST_F(UpDnPage, SetAndResultCells) {
     page_->ShowResult(0);
     EXPECT_EQ(Cell(0, 1), "1.200 (264.00 B) /1.215/0.015");
     EXPECT_EQ(Cell(0, 2), "100/105/5");
-    EXPECT_TRUE(page_->RowChecked(0));
+    EXPECT_TRUE(wizardtest::RowChecked(*page_->ListView, 0));
     EXPECT_TRUE(Boxes().empty());
 
     page_->ListView->item(2, 0)->setCheckState(Qt::Checked); // the operator's click is undone
-    EXPECT_FALSE(page_->RowChecked(2));
+    EXPECT_FALSE(wizardtest::RowChecked(*page_->ListView, 2));
 }
 
 TEST_F(UpDnPage, NothingRegistered) {
@@ -66,7 +66,7 @@ TEST_F(UpDnPage, NothingRegistered) {
     EXPECT_FALSE(EventSignals[4].measured);
     EXPECT_FLOAT_EQ(EventSignals[4].errDuration, -500.0f); // the errors stay stored
     EXPECT_EQ(Cell(4, 1), good);                           // the cells stay as they were
-    EXPECT_FALSE(page_->RowChecked(4));
+    EXPECT_FALSE(wizardtest::RowChecked(*page_->ListView, 4));
 }
 
 TEST_F(UpDnPage, OnlyWorkModeEnablesReading) {

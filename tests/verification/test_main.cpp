@@ -16,7 +16,8 @@ TEST_F(WizardTest, FormSetsTheSeparatorTitleAndIdlePort) {
     EXPECT_EQ(plat::GetDecimalSeparator(), '.');
     EXPECT_EQ(MainForm, &f);
     EXPECT_FALSE(f.windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_EQ(plat::TApplication::Title(), f.windowTitle().toStdString());
+    plat::TApplication::ShowException(std::string("x"));
+    EXPECT_EQ(Boxes().back(), f.windowTitle().toStdString() + ": x"); // the application's title
     EXPECT_EQ(f.CommPort1->BaudRate(), cbr9600);
     EXPECT_EQ(f.CommPort1->ComNumber(), 2);
     EXPECT_FALSE(f.CommPort1->IsEnabled());
@@ -32,7 +33,8 @@ TEST_F(WizardTest, MissingSignalsFileStopsTheConstructor) {
         TMainForm form;
         ADD_FAILURE() << "no exception";
     } catch (const plat::Exception& e) {
-        EXPECT_EQ(e.Message(), "Не найден файл \"signals.ini\".\nРабота не может быть продолжена.");
+        EXPECT_EQ(std::string(e.what()),
+                  "Не найден файл \"signals.ini\".\nРабота не может быть продолжена.");
     }
     EXPECT_EQ(MainForm, nullptr);
     // A file present afterwards is read.

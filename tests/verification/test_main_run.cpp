@@ -127,10 +127,10 @@ TEST_F(RecorderRun, ReceiveBufferCollectsPiecesAndDropsWhatDoesNotFit) {
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<std::uint8_t>(i);
     ASSERT_TRUE(pty_.Write(bytes.data(), 200));
-    ASSERT_TRUE(wizardtest::PumpUntil([&] { return f.FRxLength() == 200; }, 3000));
+    ASSERT_TRUE(wizardtest::PumpUntil([&] { return f.FRxBuffer.Count() == 200; }, 3000));
     EXPECT_EQ(f.FDataReceived, 1);
     ASSERT_TRUE(pty_.Write(bytes.data() + 200, 400));
-    ASSERT_TRUE(wizardtest::PumpUntil([&] { return f.FRxLength() == 512; }, 3000));
+    ASSERT_TRUE(wizardtest::PumpUntil([&] { return f.FRxBuffer.Count() == 512; }, 3000));
     wizardtest::Pump(50);
     std::uint8_t held[ReceiveBuffer::Capacity] = {};
     ASSERT_EQ(f.FRxBuffer.Take(held), 512);
@@ -166,7 +166,7 @@ TEST_F(RecorderRun, SignalTestWaitsReadsStoresTheErrorsAndClosesThePort) {
     EXPECT_FLOAT_EQ(s.measInterharmonic[0], 7.5f);
     EXPECT_EQ(f.FPortClosed, 1);
     EXPECT_EQ(f.FDataReceived, 0);
-    EXPECT_TRUE(SignalFrame->RowChecked(1));
+    EXPECT_TRUE(wizardtest::RowChecked(*SignalFrame->ListView, 1));
     EXPECT_EQ(SignalFrame->RowColor(1), TSignalFrame::clRed); // K_U(1) 10 % off
     EXPECT_TRUE(Boxes().empty());
     // One configuration read (request 22), then the measurements in their two blocks.

@@ -1,4 +1,6 @@
 // Reading signals.ini into the test-signal tables, the description texts and the limits.
+#include "WizardTest.h"
+
 #include "verification/signals.h"
 
 #include "platform/Cp1251.h"
