@@ -3,6 +3,8 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
-cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release
-cmake --build "$root/build/release" -j "$(nproc)" --target nd307 vrf307 recorder_sim
-exec "$root/build/release/service/nd307" "$@"
+. "$root/scripts/build_dir.sh"
+build=$(build_base "$root")/release
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build "$build" -j "$(nproc)" --target nd307 vrf307 recorder_sim
+exec "$build/service/nd307" "$@"
