@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -eu
-packages="cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev qt6-translations-l10n fonts-dejavu-core xdg-utils util-linux"
+packages="cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev qt6-translations-l10n fonts-dejavu-core fonts-liberation2 xdg-utils util-linux"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

@@ -72,7 +72,7 @@ void TListView::FitColumn(int column, int minimum, const std::vector<std::string
     for (int row = 0; row < rowCount(); ++row)
         if (const QTableWidgetItem* cell = item(row, column))
             width =
-                std::max(width, CellWidth(cell->text(), cell->flags() & Qt::ItemIsUserCheckable));
+                std::max(width, CellWidth(cell->text(), cell->data(Qt::CheckStateRole).isValid()));
     for (const std::string& text : further)
         width = std::max(width, CellWidth(QString::fromStdString(text), false));
     if (width != columnWidth(column)) setColumnWidth(column, width);

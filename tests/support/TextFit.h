@@ -161,7 +161,8 @@ inline void CheckCells(const QTableWidget* view, TextFaults& faults) {
             option.font = font;
             option.fontMetrics = QFontMetrics(font);
             option.features = QStyleOptionViewItem::HasDisplay;
-            if (item->flags() & Qt::ItemIsUserCheckable) {
+            // Only a cell with a check state shows a check box.
+            if (item->data(Qt::CheckStateRole).isValid()) {
                 option.features |= QStyleOptionViewItem::HasCheckIndicator;
                 option.checkState = item->checkState();
             }
