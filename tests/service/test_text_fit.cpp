@@ -12,13 +12,6 @@
 
 namespace {
 
-std::string Joined(const guitest::TextFaults& faults) {
-    std::string text;
-    for (const std::string& fault : faults)
-        text += "\n  " + fault;
-    return text;
-}
-
 class TextFitTest : public FormTest, public ::testing::WithParamInterface<const char*> {
 protected:
     // The shipped module beside the test program, loaded into a service-mode form, so that
@@ -37,7 +30,7 @@ protected:
 
     void ExpectWhole(const QWidget& window, const std::string& state) {
         const auto faults = guitest::ClippedTexts(window);
-        EXPECT_TRUE(faults.empty()) << GetParam() << ", " << state << Joined(faults);
+        EXPECT_TRUE(faults.empty()) << GetParam() << ", " << state << guitest::Described(faults);
     }
 };
 

@@ -209,6 +209,14 @@ inline TextFaults ClippedTexts(const QWidget& window) {
     return faults;
 }
 
+// The faults one to a line, for a test's failure message.
+inline std::string Described(const TextFaults& faults) {
+    std::string text;
+    for (const std::string& fault : faults)
+        text += "\n  " + fault;
+    return text;
+}
+
 // The family the font resolves to on this machine: the tests must measure with the installed
 // fonts the programs name, not with a fallback.
 inline std::string ResolvedFamily(const QFont& font) {

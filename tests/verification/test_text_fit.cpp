@@ -23,13 +23,6 @@
 
 namespace {
 
-std::string Joined(const guitest::TextFaults& faults) {
-    std::string text;
-    for (const std::string& fault : faults)
-        text += "\n  " + fault;
-    return text;
-}
-
 // Results a little off their set values, negative errors included, as the lists show them.
 void FillResults() {
     for (SignalRecord& s : Signals) {
@@ -84,7 +77,7 @@ TEST_F(WizardTextFit, EveryPageShowsItsTextsWhole) {
             form.FFrames[i]->ShowFrame();
             wizardtest::Pump(10);
             const auto faults = guitest::ClippedTexts(form);
-            EXPECT_TRUE(faults.empty()) << state << " page " << i << Joined(faults);
+            EXPECT_TRUE(faults.empty()) << state << " page " << i << guitest::Described(faults);
             wizardtest::SaveScreenshot(form, "fit_page" + std::to_string(i) + state);
         }
     };
@@ -109,7 +102,7 @@ TEST_F(WizardTextFit, DialogsShowTheirTextsWhole) {
     wizardtest::Pump(20);
     for (QWidget* dialog : {static_cast<QWidget*>(&wait), static_cast<QWidget*>(&about)}) {
         const auto faults = guitest::ClippedTexts(*dialog);
-        EXPECT_TRUE(faults.empty()) << Joined(faults);
+        EXPECT_TRUE(faults.empty()) << guitest::Described(faults);
     }
     wait.FormClose();
 }
