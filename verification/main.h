@@ -90,6 +90,8 @@ public:
     void FormActivate();
     void NextButtonClick();
     void CancelButtonClick();
+    // "Выйти из программы?": true when the operator answers Yes.
+    bool ConfirmExit();
     void ReadyButtonClick();
     void InfoButtonClick();
     void EnableNext();
@@ -141,6 +143,7 @@ private:
 
     bool shown_ = false;
     bool activated_ = false;
+    bool exitChosen_ = false; // Cancel answered Yes, or the protocol was written
 };
 
 extern TMainForm* MainForm;

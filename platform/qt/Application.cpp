@@ -1,5 +1,7 @@
 #include "platform/qt/Application.h"
 
+#include "platform/qt/ButtonKeys.h"
+
 #include "platform/MainThread.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
@@ -106,11 +108,13 @@ void InstallQtHooks() {
     SetMessageBoxHook(QtMessageBox);
     SetShellOpenHook(OpenWithDesktop);
     SubstituteWindowsFonts();
+    InstallButtonKeys();
     // Calls queued before the loop existed.
     WakeLoop();
 }
 
 void RemoveQtHooks() {
+    RemoveButtonKeys();
     SetShellOpenHook({});
     SetMessageBoxHook({});
     MainThread::SetWakeHook({});

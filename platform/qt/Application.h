@@ -38,9 +38,10 @@ private:
     QTranslator translator_;
 };
 
-// Installs the hooks (and the substitutes of the Windows font names) without an application
-// subclass (tests use a plain QApplication). InstallQtHooks must run in the GUI thread after the
-// QApplication exists; RemoveQtHooks before it is destroyed.
+// Installs the hooks (with the substitutes of the Windows font names and Enter pressing the
+// focused button) without an application subclass (tests use a plain QApplication).
+// InstallQtHooks must run in the GUI thread after the QApplication exists; RemoveQtHooks before
+// it is destroyed.
 void InstallQtHooks();
 void RemoveQtHooks();
 
