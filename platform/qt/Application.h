@@ -4,9 +4,12 @@
 #pragma once
 
 #include <QApplication>
+#include <QFont>
+#include <QMessageBox>
 #include <QTranslator>
 
 #include <exception>
+#include <memory>
 #include <string>
 
 namespace plat {
@@ -48,5 +51,12 @@ void RemoveQtHooks();
 // The message box hook of the Qt programs: a modal QMessageBox with the icon and the buttons
 // the flags ask for.
 int QtMessageBox(const std::string& text, const std::string& caption, unsigned flags);
+// The box QtMessageBox shows, not yet shown: wide enough for its whole caption.
+std::unique_ptr<QMessageBox> NewMessageBox(const std::string& text, const std::string& caption,
+                                           unsigned flags);
+// The font window managers commonly draw captions in, and the room their title bar takes besides
+// the caption (window icon and the buttons at its ends).
+QFont TitleBarFont();
+constexpr int TitleBarButtonsWidth = 100;
 
 } // namespace plat

@@ -107,6 +107,19 @@ TEST_F(WizardTextFit, DialogsShowTheirTextsWhole) {
     wait.FormClose();
 }
 
+// The question box leaves the window manager room for its whole caption.
+TEST_F(WizardTextFit, QuestionBoxCaptionHasRoom) {
+    const auto box = plat::NewMessageBox("Выйти из программы?", "Подтвердите действие",
+                                         plat::MB_YESNO | plat::MB_ICONQUESTION);
+    box->show();
+    wizardtest::Pump(20);
+    const int caption = QFontMetrics(plat::TitleBarFont()).horizontalAdvance(box->windowTitle());
+    EXPECT_GE(box->width(), caption + plat::TitleBarButtonsWidth);
+    const auto faults = guitest::ClippedTexts(*box);
+    EXPECT_TRUE(faults.empty()) << guitest::Described(faults);
+    box->done(0);
+}
+
 // A list column squeezed below its text is found: the measuring itself works.
 TEST_F(WizardTextFit, ASqueezedColumnIsFound) {
     TMainForm& form = CreateWizard();
