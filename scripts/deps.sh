@@ -3,7 +3,7 @@
 # package present it needs no root. Without root and without sudo it names the command to run as
 # root, in one line, and stops.
 set -eu
-packages="cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev qt6-translations-l10n fonts-dejavu-core xdg-utils util-linux python3"
+packages="cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev qt6-translations-l10n fonts-dejavu-core fonts-liberation2 xdg-utils util-linux python3"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

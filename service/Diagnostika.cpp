@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHideEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -170,4 +171,12 @@ void TForm_dgn::BitBtn3Click() {
 void TForm_dgn::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
     if (!e->spontaneous() && NdForm && NdForm->isVisible()) NdForm->activateWindow();
+}
+
+void TForm_dgn::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }

@@ -40,6 +40,8 @@ public:
 
 protected:
     void hideEvent(QHideEvent* e) override;
+    // Esc closes the dialog as Close and No do: nothing is sent.
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void CreateControls();

@@ -12,5 +12,6 @@ TForm1::TForm1(QWidget* owner)
     resize(234, 668);
     Memo1 = new QPlainTextEdit(this);
     Memo1->setGeometry(16, 16, 185, 641);
+    Memo1->setTabChangesFocus(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }

@@ -398,17 +398,14 @@ void TNdForm::SetUpLists() {
     const int stampWidth =
         ListViewLog->fontMetrics().horizontalAdvance(QStringLiteral("[00.00.0000 00:00:00]")) + 12;
     ListViewLog->AddColumn(std::max(150, stampWidth), true);
-    ListViewLog->AddColumn(450, false);
+    ListViewLog->AddColumn(LogMessageWidth, false);
     ListView->ClearAll();
     for (int width : {90, 80, 60, 350})
         ListView->AddColumn(width, true);
     ListViewPar->ClearAll();
-    ListViewPar->AddColumn(240, true);
-    // The value column shows the recorder's date whole, whatever the width of the font's digits.
-    const int dateWidth =
-        ListViewPar->fontMetrics().horizontalAdvance(QStringLiteral("00.00.0000")) + 14;
-    ListViewPar->AddColumn(std::max(80, dateWidth), true);
-    ListViewPar->AddColumn(60, true);
+    // The parameter columns grow to the texts of the language in use (LoadLanguage).
+    for (int width : TNdForm::ParameterColumnWidths)
+        ListViewPar->AddColumn(width, true);
 
     RadioButton1->setChecked(true);
     RadioButton2->setChecked(false);

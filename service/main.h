@@ -132,6 +132,11 @@ public:
 
     plat::HWND Handle = 0; // target of the link thread's notifications
 
+    // Design widths of the parameter list's columns and of the log's message column; each grows
+    // to the longest text it is to show.
+    static constexpr int ParameterColumnWidths[3] = {240, 80, 60};
+    static constexpr int LogMessageWidth = 450;
+
     // The link's fixed waits; tests shorten them before creating a form.
     static SerialTiming LinkTiming;
 

@@ -187,6 +187,7 @@ void SetLabel(QLabel* label, const std::string& text) {
 
 void BuildMeasurementRows(TNdForm& f);
 void BuildParameterRows(TNdForm& f);
+void FitParameterColumns(TNdForm& f);
 void ApplyControlTexts(TNdForm& f);
 
 } // namespace
@@ -253,6 +254,19 @@ void BuildParameterRows(TNdForm& f) {
         f.ListViewPar->AddItem(f.Text(6000 + k),
                                {value, unitKeys[k] != 0 ? f.Text(unitKeys[k]) : std::string()});
     f.ListViewPar->EndUpdate();
+    FitParameterColumns(f);
+}
+
+// The value column is to show mode names, recording states, the recorder's clock and numbers
+// later: it is made wide enough for all of them now, in the language just loaded.
+void FitParameterColumns(TNdForm& f) {
+    std::vector<std::string> values = {f.Text(7000), f.Text(7017), f.Text(7018),
+                                       "00.00.0000", "00:00:00",   "65535"};
+    for (int key = 7001; key <= 7011; ++key)
+        values.push_back(f.Text(key));
+    for (int column = 0; column < 3; ++column)
+        f.ListViewPar->FitColumn(column, TNdForm::ParameterColumnWidths[column],
+                                 column == 1 ? values : std::vector<std::string>{});
 }
 
 void ApplyControlTexts(TNdForm& f) {

@@ -124,6 +124,9 @@ void TNdForm::AddLogLine(const std::string& text) {
     const int row = ListViewLog->AddItem("[" + stamp + "]");
     ListViewLog->BeginUpdate();
     ListViewLog->SetCell(row, 1, text);
+    // A message longer than its column widens it rather than being cut.
+    const int width = ListViewLog->CellWidth(plat::Q(text), false);
+    if (width > ListViewLog->columnWidth(1)) ListViewLog->setColumnWidth(1, width);
     ListViewLog->ScrollToEnd();
     ListViewLog->EndUpdate();
 }

@@ -313,6 +313,31 @@ void TBaseFrame::SetLabelText(QLabel* label, const std::string& text) {
     label->adjustSize();
 }
 
+void TBaseFrame::SetWrappedText(QLabel* label, const std::string& text, int right) {
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setText(QString::fromStdString(text));
+    const int width = std::max(1, right - label->x());
+    label->resize(width, label->heightForWidth(width));
+}
+
+void TBaseFrame::StackInstructions(const std::vector<QLabel*>& labels,
+                                   const std::vector<QWidget*>& buttonsBeside) {
+    constexpr int Gap = 4;
+    int below = 0;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        QLabel* label = labels[i];
+        const int designTop = label->y();
+        label->move(label->x(), std::max(designTop, below));
+        below = label->geometry().bottom() + 1 + Gap;
+        QWidget* button = i < buttonsBeside.size() ? buttonsBeside[i] : nullptr;
+        if (!button) continue;
+        // The design puts a button's top 6 pixels above its line.
+        const int lastLine = label->geometry().bottom() + 1 - label->fontMetrics().height();
+        button->move(button->x(), std::max(button->y(), lastLine - 6));
+    }
+}
+
 QLabel* TBaseFrame::NewLabel(const std::string& text, int left, int top) {
     auto* label = new QLabel(this);
     label->move(left, top);

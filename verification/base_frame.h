@@ -81,6 +81,14 @@ protected:
     static void SetLabelText(QLabel* label, const std::string& text);
     // A new label on this page at the given place, sized to its text.
     QLabel* NewLabel(const std::string& text, int left, int top);
+    // Sets an instruction's text (lines separated by LF) and lets its lines wrap before the
+    // page's x coordinate right, so that a long line stays whole on a narrow page or font
+    // instead of running under a button or off the page. The label's height follows.
+    static void SetWrappedText(QLabel* label, const std::string& text, int right);
+    // Stacks instruction labels from their design tops down: a label that wrapped pushes the
+    // ones below it further down. Each button stays level with its label's last line.
+    static void StackInstructions(const std::vector<QLabel*>& labels,
+                                  const std::vector<QWidget*>& buttonsBeside);
 
     // Follows the parent's size, as a frame aligned to its parent's client area does.
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -38,10 +38,12 @@ TClimatFrame::TClimatFrame(QWidget* owner) : TBaseFrame(owner, KindClimat) {
 
     SetLabelText(CaptionLabel, "Условия поверки");
     InfoLabel->move(CaptionLabel->x(), CaptionLabel->y() + CaptionLabel->height() + 20);
-    SetLabelText(InfoLabel, "Внимание! Поверка должна производиться при\n"
-                            "температуре 15-25°С и отн. влажности 30-80% после\n"
-                            "выдерживания прибора не менее четырех часов\n"
-                            "в указанных условиях");
+    SetWrappedText(InfoLabel,
+                   "Внимание! Поверка должна производиться при\n"
+                   "температуре 15-25°С и отн. влажности 30-80% после\n"
+                   "выдерживания прибора не менее четырех часов\n"
+                   "в указанных условиях",
+                   width() - 10);
     SetLabelText(Label1, "Температура окружающего воздуха");
     SetLabelText(Label2, "°С");
     SetLabelText(Label3, "Относительная влажность воздуха");

@@ -30,6 +30,7 @@ const char* const InspectionLines[] = {
 TMagnifyFrame::TMagnifyFrame(QWidget* owner) : TBaseFrame(owner, KindMagnify) {
     Memo = new QPlainTextEdit(this);
     Memo->setGeometry(144, 72, 433, 209);
+    Memo->setTabChangesFocus(true);
     RadioGroup = new TRadioGroup(this);
     RadioGroup->setGeometry(144, 304, 433, 81);
     RadioGroup->OnClick = [this] { RadioGroupClick(RadioGroup); };

@@ -79,16 +79,22 @@ private:
 TSignalFrame::TSignalFrame(QWidget* owner) : TListFrame(owner, KindSignal, ListHeight) {
     const int w = width();
     SetLabelText(CaptionLabel, "Проверка диапазонов\nи определение погрешности регистратора");
-    Label1 = NewLabel("1. Подайте на входы регистратора выбранный сигнал,\n"
-                      "установив в генераторе ГМ6.220 соответствующие значения.",
-                      CaptionLabel->x(), 90);
-    Label2 = NewLabel("2. Для вычисления погрешности нажмите \"Пуск\"", CaptionLabel->x(), 138);
     Button1 = new QPushButton(QStringLiteral("Показать"), this);
     Button2 = new QPushButton(QStringLiteral("Пуск"), this);
     Button1->setGeometry(w - 80 - 10, 84, 80, 25);
     Button2->setGeometry(w - 80 - 10, 132, 80, 25);
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    // The instructions end before the buttons beside them.
+    const int right = Button1->x() - 10;
+    Label1 = NewLabel("", CaptionLabel->x(), 90);
+    SetWrappedText(Label1,
+                   "1. Подайте на входы регистратора выбранный сигнал,\n"
+                   "установив в генераторе ГМ6.220 соответствующие значения.",
+                   right);
+    Label2 = NewLabel("", CaptionLabel->x(), 138);
+    SetWrappedText(Label2, "2. Для вычисления погрешности нажмите \"Пуск\"", right);
+    StackInstructions({Label1, Label2}, {nullptr, Button2});
 
     ListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     QFont listFont = ListView->font();
@@ -99,7 +105,7 @@ TSignalFrame::TSignalFrame(QWidget* owner) : TListFrame(owner, KindSignal, ListH
     AddRows();
 }
 
-// The operator may widen a column to read a result cell that does not fit.
+// The number column takes the room its caption needs; the operator may still widen any column.
 void TSignalFrame::BuildColumns() {
     ListView->ClearAll();
     const auto add = [this](int width, const std::string& caption) {
@@ -123,6 +129,7 @@ void TSignalFrame::AddRows() {
         ListView->item(row, 0)->setCheckState(Qt::Unchecked);
         ListView->item(row, 0)->setData(DataWordRole, clBlack);
     }
+    ListView->FitColumn(0, ListView->columnWidth(0));
 }
 
 void TSignalFrame::Button1Click() {
@@ -157,6 +164,9 @@ void TSignalFrame::ShowResult(int i) {
             ListView->SetCell(i, 3 + static_cast<int>(n), HarmonicCell(s, n, true));
         }
     }
+    // A result is longer than the set value its column was made for: the column grows to it.
+    for (int column = 1; column < ListView->columnCount(); ++column)
+        ListView->FitColumn(column, ListView->columnWidth(column));
     SetRowColor(i, SignalFails(s, ShownHarmonicCount - 1) ? clRed : clBlack);
     Button2->setFocus();
 }

@@ -10,6 +10,8 @@ TToolsFrame::TToolsFrame(QWidget* owner) : TBaseFrame(owner, KindTools) {
     Label1 = NewLabel("", 149, 91);
     Memo1 = new QPlainTextEdit(this);
     Memo1->setGeometry(351, 91, 260, 63);
+    // Tab moves on to the date field instead of typing into the description.
+    Memo1->setTabChangesFocus(true);
     Label2 = NewLabel("", 149, 177);
     Edit1 = new QLineEdit(this);
     Edit1->setGeometry(351, 177, 260, 21);

@@ -33,10 +33,6 @@ TUpDnFrame::TUpDnFrame(QWidget* owner) : TListFrame(owner, KindUpDn, ListHeight)
     const int w = width();
     const int left = CaptionLabel->x();
     SetLabelText(CaptionLabel, "Измерение провалов и перенапряжений");
-    Label1 = NewLabel("1. Подайте на входы регистратора номинальное напряжение.", left, 65);
-    Label2 = NewLabel("2. Для перевода регистратора в режим \"Работа\" нажимте", left, 92);
-    Label3 = NewLabel("3. Подайте на вход регистратора выбранный сигнал.", left, 118);
-    Label4 = NewLabel("4. Для получения зарегестрированных данных нажмите", left, 145);
     Button1 = new QPushButton(QStringLiteral("Работа"), this);
     Button2 = new QPushButton(QStringLiteral("Считать"), this);
     Button2->setEnabled(false);
@@ -44,13 +40,24 @@ TUpDnFrame::TUpDnFrame(QWidget* owner) : TListFrame(owner, KindUpDn, ListHeight)
     Button2->setGeometry(w - 80 - 10, 139, 80, 25);
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    // The instructions end before the buttons at their right.
+    const int right = Button1->x() - 10;
+    Label1 = NewLabel("", left, 65);
+    SetWrappedText(Label1, "1. Подайте на входы регистратора номинальное напряжение.", right);
+    Label2 = NewLabel("", left, 92);
+    SetWrappedText(Label2, "2. Для перевода регистратора в режим \"Работа\" нажимте", right);
+    Label3 = NewLabel("", left, 118);
+    SetWrappedText(Label3, "3. Подайте на вход регистратора выбранный сигнал.", right);
+    Label4 = NewLabel("", left, 145);
+    SetWrappedText(Label4, "4. Для получения зарегестрированных данных нажмите", right);
+    StackInstructions({Label1, Label2, Label3, Label4}, {nullptr, Button1, nullptr, Button2});
 
     ListView->setSelectionMode(QAbstractItemView::SingleSelection);
     BuildColumns();
     AddRows();
 }
 
-// The operator may widen a column to read a result cell that does not fit.
+// The number column takes the room its caption needs; the operator may still widen any column.
 void TUpDnFrame::BuildColumns() {
     ListView->ClearAll();
     ListView->SetColumnCaption(ListView->AddColumn(50, false), "№ сигнала");
@@ -66,6 +73,7 @@ void TUpDnFrame::AddRows() {
             ListView->AddItem(std::to_string(i + 1), {LevelCell(e, false), DurationCell(e, false)});
         ListView->item(row, 0)->setCheckState(Qt::Unchecked);
     }
+    ListView->FitColumn(0, ListView->columnWidth(0));
 }
 
 void TUpDnFrame::Button1Click() {
@@ -111,6 +119,9 @@ void TUpDnFrame::ShowResult(int i) {
         const QSignalBlocker blocker(ListView);
         ListView->SetCell(i, 1, LevelCell(e, true));
         ListView->SetCell(i, 2, DurationCell(e, true));
+        // A result is longer than the set value its column was made for: the column grows to it.
+        for (int column = 1; column < ListView->columnCount(); ++column)
+            ListView->FitColumn(column, ListView->columnWidth(column));
     }
     ListView->setFocus();
 }

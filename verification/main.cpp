@@ -10,6 +10,7 @@
 #include "platform/MainThread.h"
 #include "platform/MessageBox.h"
 
+#include <QCloseEvent>
 #include <QFrame>
 #include <QPainter>
 #include <QPushButton>
@@ -88,7 +89,7 @@ bool TWizardApplication::notify(QObject* receiver, QEvent* event) {
     } catch (const std::exception& error) {
         HandleException(receiver, error);
     } catch (...) {
-        HandleException(receiver, plat::Exception("Unknown exception"));
+        HandleException(receiver, plat::Exception("Неизвестная ошибка."));
     }
     // An exception in the middle of the GUI thread's queue leaves the rest queued: wake the
     // loop again so that they still run.
@@ -264,6 +265,17 @@ void TMainForm::AppException(QObject*, const std::exception& E) {
 // box, a dialog or another application) do not restart it.
 void TMainForm::ShownActivation() {
     if (!activated_) FormActivate();
+}
+
+// Any close but the two ends the operator chose (Cancel answered Yes, the protocol written) is
+// asked about as Cancel is: the window manager's close button and Alt+F4 must not lose a
+// verification by accident.
+void TMainForm::closeEvent(QCloseEvent* e) {
+    if (!exitChosen_ && !ConfirmExit()) {
+        e->ignore();
+        return;
+    }
+    TMainFormBase::closeEvent(e);
 }
 
 // ---------------------------------------------------------------------------------------------

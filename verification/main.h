@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+class QCloseEvent;
 class QFrame;
 class QPushButton;
 class QTimer;
@@ -94,6 +95,8 @@ public:
     void FormActivate();
     void NextButtonClick();
     void CancelButtonClick();
+    // "Выйти из программы?": true when the operator answers Yes.
+    bool ConfirmExit();
     void ReadyButtonClick();
     void InfoButtonClick();
     void EnableNext();
@@ -126,6 +129,7 @@ public:
 protected:
     void ShownActivation() override;
     bool IsMainForm() const override { return MainForm == this; }
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void CreateControls();
@@ -141,6 +145,7 @@ private:
     int CurrentKind() const;
 
     bool activated_ = false;
+    bool exitChosen_ = false; // Cancel answered Yes, or the protocol was written
 };
 
 // The wizard's application object: every exception that escapes a handler of the GUI thread goes

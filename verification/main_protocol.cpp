@@ -8,7 +8,7 @@
 #include "verification/main.h"
 
 #include <cerrno>
-#include <cstring>
+#include <string>
 #include <filesystem>
 #include <fstream>
 
@@ -140,14 +140,45 @@ std::string ProtocolPath(const std::string& currentDir, const std::string& fileN
     return ForceDirectories(folder) ? folder + fileName : fileName;
 }
 
+// The wizard speaks Russian throughout, its file errors included.
+static std::string FileErrorReason(int code) {
+    switch (code) {
+    case EACCES:
+    case EPERM:
+        return "нет прав на запись";
+    case ENOENT:
+        return "папка не найдена";
+    case EISDIR:
+        return "под этим именем уже есть папка";
+    case EROFS:
+        return "диск защищён от записи";
+    case ENOSPC:
+    case EDQUOT:
+        return "на диске нет места";
+    case ENAMETOOLONG:
+        return "слишком длинное имя файла";
+    case EIO:
+        return "ошибка ввода-вывода";
+    case 0:
+        return "ошибка записи";
+    default:
+        return "системная ошибка " + std::to_string(code);
+    }
+}
+
+[[noreturn]] static void ThrowProtocolError(const std::string& path, int code) {
+    throw EFCreateError("Не удалось записать протокол в файл \"" + path +
+                        "\": " + FileErrorReason(code) + ".");
+}
+
 void SaveProtocolLines(const ProtocolLines& lines, const std::string& path) {
+    errno = 0;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file.is_open())
-        throw EFCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+    if (!file.is_open()) ThrowProtocolError(path, errno);
     for (const std::string& line : lines)
         file << plat::Utf8ToCp1251(line) << "\r\n";
     file.close();
-    if (file.fail()) throw EFCreateError("Cannot write file \"" + path + "\".");
+    if (file.fail()) ThrowProtocolError(path, errno);
 }
 
 std::string WriteProtocolFile(const ProtocolFields& fields, plat::TDateTime now,

@@ -67,7 +67,8 @@ bool ForceDirectories(const std::string& dir);
 std::string ProtocolPath(const std::string& currentDir, const std::string& fileName);
 
 // Code page 1251, CR LF after every line, no byte-order mark; an existing file is replaced.
-// Throws EFCreateError when the file cannot be created or written.
+// Throws EFCreateError, its text in Russian with the file and the reason, when the file cannot be
+// created or written.
 void SaveProtocolLines(const ProtocolLines& lines, const std::string& path);
 
 // Builds and saves the protocol; returns the path it was saved to.

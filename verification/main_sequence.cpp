@@ -113,6 +113,9 @@ void TMainForm::NextButtonClick() {
     if (FCurrent == last) {
         NextButton->setEnabled(false);
         ReadyButton->setEnabled(true);
+        // The disabled forward button would pass its focus on to Cancel; the operator goes on
+        // by keyboard to the end, not out of the program.
+        ReadyButton->setFocus();
     }
     ShowStepCaption();
 }
@@ -122,10 +125,15 @@ void TMainForm::ShowStepCaption() {
     setWindowTitle(QString::fromStdString(WizardTitle + " - Шаг " + std::to_string(FCurrent)));
 }
 
+bool TMainForm::ConfirmExit() {
+    return plat::MessageBox("Выйти из программы?", "Подтвердите действие",
+                            plat::MB_YESNO | plat::MB_ICONQUESTION) == plat::IDYES;
+}
+
 void TMainForm::CancelButtonClick() {
-    if (plat::MessageBox("Выйти из программы?", "Подтвердите действие",
-                         plat::MB_YESNO | plat::MB_ICONQUESTION) == plat::IDYES)
-        close();
+    if (!ConfirmExit()) return;
+    exitChosen_ = true;
+    close();
 }
 
 // A protocol that could not be written is told to the operator and the wizard stays on its
@@ -138,6 +146,7 @@ void TMainForm::ReadyButtonClick() {
         WizardMessageBox(e.what());
         return;
     }
+    exitChosen_ = true;
     close();
 }
 

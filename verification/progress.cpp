@@ -58,11 +58,10 @@ void TFormProgress::FormClose() {
     done(FAborted ? mrAbort : mrOk);
 }
 
+// Only the abort button and the end of the wait close the dialog: a window manager's close or
+// Esc taken for a completed wait would read the measurements before the recorder has averaged.
 void TFormProgress::closeEvent(QCloseEvent* event) {
     event->ignore();
-    if (isVisible()) FormClose();
 }
 
-void TFormProgress::reject() {
-    FormClose();
-}
+void TFormProgress::reject() {}

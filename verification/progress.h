@@ -29,7 +29,7 @@ public:
     int ShowModal();
     void ButtonClick();
     void Timer1Timer();
-    // Every way of closing comes here: the abort button gives mrAbort, anything else mrOk.
+    // Both ways of closing come here: the abort button gives mrAbort, the end of the wait mrOk.
     void FormClose();
 
 protected:

@@ -1,5 +1,7 @@
 #include "platform/qt/Application.h"
 
+#include "platform/qt/ButtonKeys.h"
+
 #include "platform/MainThread.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
@@ -11,10 +13,14 @@
 #include <QWidget>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QMetaObject>
 #include <QUrl>
 
+#include <memory>
 #include <mutex>
 
 namespace plat {
@@ -90,10 +96,29 @@ bool OpenWithDesktop(const std::string& target) {
 
 } // namespace
 
+std::unique_ptr<QMessageBox> NewMessageBox(const std::string& text, const std::string& caption,
+                                           unsigned flags) {
+    auto box = std::make_unique<QMessageBox>(IconOf(flags), QString::fromStdString(caption),
+                                             QString::fromStdString(text), ButtonsOf(flags),
+                                             QApplication::activeWindow());
+    // A box sized to a short text would leave the window manager too little room for its whole
+    // caption: the box is made at least as wide as the caption with the title bar's buttons.
+    const int captionWidth =
+        QFontMetrics(TitleBarFont()).horizontalAdvance(box->windowTitle()) + TitleBarButtonsWidth;
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(captionWidth, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
+}
+
+QFont TitleBarFont() {
+    QFont font = QApplication::font();
+    font.setBold(true);
+    return font;
+}
+
 int QtMessageBox(const std::string& text, const std::string& caption, unsigned flags) {
-    QMessageBox box(IconOf(flags), QString::fromStdString(caption), QString::fromStdString(text),
-                    ButtonsOf(flags), QApplication::activeWindow());
-    return AnswerOf(box.exec());
+    return AnswerOf(NewMessageBox(text, caption, flags)->exec());
 }
 
 void InstallQtHooks() {
@@ -106,11 +131,13 @@ void InstallQtHooks() {
     SetMessageBoxHook(QtMessageBox);
     SetShellOpenHook(OpenWithDesktop);
     SubstituteWindowsFonts();
+    InstallButtonKeys();
     // Calls queued before the loop existed.
     WakeLoop();
 }
 
 void RemoveQtHooks() {
+    RemoveButtonKeys();
     SetShellOpenHook({});
     SetMessageBoxHook({});
     MainThread::SetWakeHook({});

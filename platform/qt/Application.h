@@ -4,9 +4,12 @@
 #pragma once
 
 #include <QApplication>
+#include <QFont>
+#include <QMessageBox>
 #include <QTranslator>
 
 #include <exception>
+#include <memory>
 #include <string>
 
 namespace plat {
@@ -37,14 +40,22 @@ private:
     QTranslator translator_;
 };
 
-// Installs the hooks (and the substitutes of the Windows font names) without an application
-// subclass (tests use a plain QApplication). InstallQtHooks must run in the GUI thread after the
-// QApplication exists; RemoveQtHooks before it is destroyed.
+// Installs the hooks (with the substitutes of the Windows font names and Enter pressing the
+// focused button) without an application subclass (tests use a plain QApplication).
+// InstallQtHooks must run in the GUI thread after the QApplication exists; RemoveQtHooks before
+// it is destroyed.
 void InstallQtHooks();
 void RemoveQtHooks();
 
 // The message box hook of the Qt programs: a modal QMessageBox with the icon and the buttons
 // the flags ask for.
 int QtMessageBox(const std::string& text, const std::string& caption, unsigned flags);
+// The box QtMessageBox shows, not yet shown: wide enough for its whole caption.
+std::unique_ptr<QMessageBox> NewMessageBox(const std::string& text, const std::string& caption,
+                                           unsigned flags);
+// The font window managers commonly draw captions in, and the room their title bar takes besides
+// the caption (window icon and the buttons at its ends).
+QFont TitleBarFont();
+constexpr int TitleBarButtonsWidth = 100;
 
 } // namespace plat

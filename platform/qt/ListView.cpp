@@ -4,7 +4,11 @@
 #include <QItemSelectionModel>
 #include <QPalette>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QSignalBlocker>
+
+#include <algorithm>
 
 namespace plat {
 
@@ -55,6 +59,41 @@ void TListView::SetColumnCaption(int column, const std::string& caption) {
         setHorizontalHeaderItem(column, item);
     }
     item->setText(QString::fromStdString(caption));
+}
+
+void TListView::FitColumn(int column, int minimum, const std::vector<std::string>& further) {
+    if (column < 0 || column >= columnCount()) return;
+    int width = std::max(minimum, horizontalHeader()->sectionSizeHint(column));
+    for (int row = 0; row < rowCount(); ++row)
+        if (const QTableWidgetItem* cell = item(row, column))
+            width =
+                std::max(width, CellWidth(cell->text(), cell->data(Qt::CheckStateRole).isValid()));
+    for (const std::string& text : further)
+        width = std::max(width, CellWidth(QString::fromStdString(text), false));
+    if (width != columnWidth(column)) setColumnWidth(column, width);
+}
+
+// The style draws a cell's text inside its text rectangle less a margin at either side, and cuts
+// what does not fit there; the rest of the cell (check box, margins, grid line) is overhead that
+// does not depend on the text. A text rectangle is as wide as its text unless the text is cut, so
+// the overhead is measured with a text too wide for the probe cell.
+int TListView::CellWidth(const QString& text, bool checkable) const {
+    constexpr int Probe = 1000;
+    const QString tooWide(Probe, QLatin1Char('W'));
+    QStyleOptionViewItem option;
+    option.initFrom(this);
+    option.font = font();
+    option.fontMetrics = fontMetrics();
+    option.text = tooWide;
+    option.features = QStyleOptionViewItem::HasDisplay;
+    if (checkable) option.features |= QStyleOptionViewItem::HasCheckIndicator;
+    option.rect = QRect(0, 0, Probe, rowHeight(0) > 0 ? rowHeight(0) : fontMetrics().height());
+    option.widget = this;
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int room =
+        style()->subElementRect(QStyle::SE_ItemViewItemText, &option, this).width() - 2 * margin;
+    const int grid = showGrid() ? 1 : 0;
+    return fontMetrics().horizontalAdvance(text) + (Probe - room) + grid;
 }
 
 void TListView::ClearItems() {

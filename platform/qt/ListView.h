@@ -18,6 +18,11 @@ public:
     // Appends a column; a fixed column cannot be resized by the user.
     int AddColumn(int width, bool fixed = true);
     void SetColumnCaption(int column, const std::string& caption);
+    // Widens a column, never below minimum, until its caption, every cell and each of the
+    // further texts (values the column is yet to show, UTF-8) fit whole.
+    void FitColumn(int column, int minimum, const std::vector<std::string>& further = {});
+    // The width a column needs to show the text whole in a cell, check box included.
+    int CellWidth(const QString& text, bool checkable) const;
 
     int Count() const { return rowCount(); }
     void ClearItems();

@@ -186,7 +186,11 @@ TEST_F(SequenceTest, ReadyTellsAProtocolThatCannotBeWrittenAndStays) {
         std::filesystem::create_directories(obstacle / "x");
     f().ReadyButtonClick();
     ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(Boxes()[0].rfind("Поверка НД 3.07: ", 0), 0u);
+    // In Russian like the rest of the wizard, with the file and the reason.
+    EXPECT_EQ(Boxes()[0].rfind("Поверка НД 3.07: Не удалось записать протокол в файл \"", 0), 0u);
+    EXPECT_NE(Boxes()[0].find("/Protocols/" + ProtocolTitle(false) + " НД3.07 от "),
+              std::string::npos);
+    EXPECT_NE(Boxes()[0].find(": под этим именем уже есть папка."), std::string::npos);
     EXPECT_TRUE(f().isVisible());
     EXPECT_EQ(f().FRetries, 0);
     EXPECT_TRUE(opened.empty());

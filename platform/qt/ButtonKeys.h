@@ -1,0 +1,13 @@
+// Enter and keypad Enter press the focused push button in every window of the programs, as on
+// the desktop their forms were designed for; Qt by itself does so only inside dialogs, so the
+// main forms' buttons, which the programs give the focus so that the operator can go on by
+// keyboard, would answer to Space alone.
+#pragma once
+
+namespace plat {
+
+// Installs the handling on the application object (once; later calls do nothing).
+void InstallButtonKeys();
+void RemoveButtonKeys();
+
+} // namespace plat
