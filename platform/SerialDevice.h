@@ -124,7 +124,7 @@ struct COMSTAT {
 };
 
 // A worker thread's handle on its blocking device calls: Cancel ends the call in progress and
-// every later one until Reset, so a thread that is being stopped never sits in a device wait.
+// every later one, so a thread that is being stopped never sits in a device wait.
 // It is an eventfd so that the termios device can poll it beside the line.
 class Overlapped {
 public:
@@ -134,8 +134,6 @@ public:
     Overlapped& operator=(const Overlapped&) = delete;
 
     void Cancel();
-    void Reset();
-    bool IsCancelled() const;
     // Waits ms (INFINITE: for ever) or until cancelled; true when cancelled.
     bool Pause(DWORD ms) const;
     int Fd() const { return fd_; }
