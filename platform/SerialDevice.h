@@ -75,16 +75,10 @@ constexpr BYTE TWOSTOPBITS = 2;
 constexpr DWORD DCB_BINARY = 0x0001;
 constexpr DWORD DCB_PARITY = 0x0002;
 constexpr DWORD DCB_OUTX_CTS_FLOW = 0x0004;
-constexpr DWORD DCB_OUTX_DSR_FLOW = 0x0008;
 constexpr DWORD DCB_DTR_CONTROL_MASK = 0x0030;
-constexpr DWORD DCB_DSR_SENSITIVITY = 0x0040;
-constexpr DWORD DCB_TX_CONTINUE_ON_XOFF = 0x0080;
 constexpr DWORD DCB_OUTX = 0x0100;
 constexpr DWORD DCB_INX = 0x0200;
-constexpr DWORD DCB_ERROR_CHAR = 0x0400;
-constexpr DWORD DCB_NULL = 0x0800;
 constexpr DWORD DCB_RTS_CONTROL_MASK = 0x3000;
-constexpr DWORD DCB_ABORT_ON_ERROR = 0x4000;
 // Values of the two line-control fields, already shifted into place.
 constexpr DWORD DCB_DTR_DISABLE = 0x0000;
 constexpr DWORD DCB_DTR_ENABLE = 0x0010;

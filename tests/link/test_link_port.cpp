@@ -6,6 +6,7 @@
 #include "support/PortsDir.h"
 #include "support/PtyPair.h"
 
+#include <chrono>
 #include <cmath>
 
 namespace {
@@ -171,6 +172,23 @@ TEST_F(LinkOverPort, EachMisbehaviourGivesItsCodes) {
         form.Rx.Take(scrap);
     }
     EXPECT_EQ(sim.BadFrames(), 0);
+}
+
+// The simulator's pace is real: a 47-byte reply at 9600 baud in 14-byte writes takes its 49 ms on
+// the line and reaches the form's handler in pieces, which it collects whole.
+TEST_F(LinkOverPort, PacedRepliesTakeTheirLineTimeAndArriveInPieces) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<Clock::time_point> calls;
+    auto collect = form.CommPort1.OnDataReceived;
+    form.CommPort1.OnDataReceived = [&](TCommPort* sender, plat::DWORD count) {
+        if (sender->InBuffUsed() > 0) calls.push_back(Clock::now());
+        collect(sender, count);
+    };
+    sim.SetPace({9600, 14, 0});
+    EXPECT_EQ(Run(2, 2), Codes{2});
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_GE(calls.back() - calls.front(), std::chrono::milliseconds(30));
+    form.CommPort1.OnDataReceived = collect;
 }
 
 namespace {
