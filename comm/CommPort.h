@@ -61,11 +61,6 @@ public:
     }
     constexpr bool Contains(TEventState e) const { return (Bits_ >> e) & 1u; }
     constexpr void Include(TEventState e) { Bits_ = static_cast<std::uint16_t>(Bits_ | (1u << e)); }
-    constexpr void Exclude(TEventState e) {
-        Bits_ = static_cast<std::uint16_t>(Bits_ & ~(1u << e));
-    }
-    constexpr std::uint16_t Bits() const { return Bits_; }
-    constexpr bool operator==(const TEventStates&) const = default;
 
 private:
     std::uint16_t Bits_ = 0;

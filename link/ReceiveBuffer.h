@@ -3,6 +3,7 @@
 // lock, so bytes arriving during a take are neither lost nor written over the bytes being taken.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <mutex>
 
@@ -13,6 +14,20 @@ public:
     // Appends as many of the bytes as still fit and drops the rest; returns the count held
     // afterwards.
     std::int32_t Append(const std::uint8_t* data, std::int32_t count);
+
+    // Appends what `get` (a port's GetBlock) gives through `scratch`, until it gives nothing or
+    // `limit` bytes came: all that a port holds at the call, so that no byte of it is left to
+    // be put in front of a later reply. Returns the count held afterwards.
+    template <class Get>
+    std::int32_t AppendFrom(Get&& get, std::uint8_t (&scratch)[Capacity], std::uint32_t limit) {
+        while (limit > 0) {
+            const std::uint32_t n = get(scratch, std::min<std::uint32_t>(limit, Capacity));
+            if (n == 0) break;
+            Append(scratch, static_cast<std::int32_t>(n));
+            limit -= std::min(limit, n);
+        }
+        return Count();
+    }
 
     // Copies the held bytes to dest (room for Capacity bytes), empties the buffer and returns
     // how many were copied.

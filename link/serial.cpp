@@ -138,6 +138,10 @@ int ExceptionResult(std::uint8_t exceptionCode) {
     }
 }
 
+bool SameDay(const ClockRecord& clock, const std::uint16_t* date) {
+    return clock.Day == date[0] && clock.Month == date[1] && clock.Year == date[2];
+}
+
 std::uint8_t LowByte(std::uint16_t w) {
     return static_cast<std::uint8_t>(w & 0xFF);
 }
@@ -145,8 +149,8 @@ std::uint8_t HighByte(std::uint16_t w) {
     return static_cast<std::uint8_t>(w >> 8);
 }
 
-} // namespace
-
+// The three bytes K0 K1 K2 that requests of functions 3, 6 and 8 carry in their CRC. The
+// recorder holds the same three.
 std::array<std::uint8_t, 3> LinkConstant() {
     std::array<std::uint8_t, 3> k{};
     k[0] = kLinkByte0;
@@ -154,6 +158,8 @@ std::array<std::uint8_t, 3> LinkConstant() {
     k[2] = kLinkByte2;
     return k;
 }
+
+} // namespace
 
 Serial::Serial(plat::HWND notifyWindow, SerialHost& host, SerialRequestSet requestSet,
                const SerialTiming& timing)
@@ -377,7 +383,7 @@ bool Serial::RunRequest(std::int8_t code) {
 bool Serial::SetClockRequest() {
     if (!WriteCommandValue(4)) return false;
     if (!WriteRegister(kDateRegister, DeviceParams[DeviceParamWord::Clock + 4])) return false;
-    if (Host.RadioButton1Checked()) RefreshClock();
+    if (Host.RadioButton1Checked() && !RefreshClock()) return false;
     if (!WriteRegister(kTimeRegister, DeviceParams[DeviceParamWord::Clock])) return false;
     return WriteCommandValue(6);
 }
@@ -388,9 +394,21 @@ bool Serial::WriteCommandValue(std::uint16_t value) {
     return WriteRegister(kCommandRegister, DeviceParams[DeviceParamWord::Command]);
 }
 
-// The time frame carries the moment of the write, not of the operator's click.
-void Serial::RefreshClock() {
-    SetClock(ClockFromDateTime(plat::Now())); // Lock is re-entrant for this thread
+// The time frame carries the moment of the write, not of the operator's click. When that
+// moment falls on another day than the date just written (a click just before midnight), the
+// date is written again first, so that the recorder keeps the date and time of one moment.
+bool Serial::RefreshClock() {
+    const std::uint16_t* written = &DeviceParams[DeviceParamWord::Clock + 4]; // day, month, year
+    ClockRecord now = ClockFromDateTime(Timing.Clock());
+    if (!SameDay(now, written)) {
+        SetClock(now); // Lock is re-entrant for this thread
+        if (!WriteRegister(kDateRegister, *written)) return false;
+        // Only the time moved on while the date was written, barring another midnight.
+        const ClockRecord later = ClockFromDateTime(Timing.Clock());
+        if (SameDay(later, written)) now = later;
+    }
+    SetClock(now);
+    return true;
 }
 
 void Serial::Post(int code) {

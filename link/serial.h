@@ -94,10 +94,6 @@ struct DiagnosticValues {
     std::array<std::uint8_t, 5> DiagFlags{};
 };
 
-// The three bytes K0 K1 K2 that requests of functions 3, 6 and 8 carry in their CRC. The
-// recorder holds the same three.
-std::array<std::uint8_t, 3> LinkConstant();
-
 // What the link needs of the main form that owns the port and the receive buffer. Every call
 // comes from the link thread while it holds its lock, so none of them may wait for the GUI
 // thread: EnableTimer1 posts to it, RadioButton1Checked reads a stored state.
@@ -118,11 +114,12 @@ protected:
 enum class SerialRequestSet { Service, Wizard };
 
 struct SerialTiming {
-    plat::DWORD ReplyWait = 3000;    // fixed wait after each send
-    plat::DWORD ReplyStep = 100;     // the wait is slept in steps of this
-    plat::DWORD ResendPause = 400;   // pause before the single resend
-    plat::DWORD StopPause = 50;      // destructor: pause after posting the stop
-    plat::DWORD StopLockWait = 5000; // destructor: longest wait for the lock
+    plat::DWORD ReplyWait = 3000;           // fixed wait after each send
+    plat::DWORD ReplyStep = 100;            // the wait is slept in steps of this
+    plat::DWORD ResendPause = 400;          // pause before the single resend
+    plat::DWORD StopPause = 50;             // destructor: pause after posting the stop
+    plat::DWORD StopLockWait = 5000;        // destructor: longest wait for the lock
+    plat::TDateTime (*Clock)() = plat::Now; // the PC clock the recorder's clock is set from
 };
 
 class Serial : public plat::TThread {
@@ -171,7 +168,7 @@ private:
     bool RunRequest(std::int8_t code);
     bool SetClockRequest();
     bool WriteCommandValue(std::uint16_t value);
-    void RefreshClock();
+    bool RefreshClock();
     void Post(int code);
 
     bool BlockRead(std::uint16_t first, std::uint16_t* dest, int count, int tries);

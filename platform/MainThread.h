@@ -26,12 +26,17 @@ void Post(std::function<void()> fn);
 // once. An exception escaping fn is rethrown in the caller.
 void RunSync(const std::function<void()>& fn);
 
-// GUI thread only: runs the calls queued so far; returns how many ran.
-int ProcessPending();
+// Which queued calls a GUI-thread wait serves: all of them, or only the synchronized calls of
+// waiting workers. A wait inside an operation (closing a port) serves only the latter, so that
+// posted calls (window messages) run after the operation, not in the middle of it.
+enum class Serve { All, Synchronized };
+
+// GUI thread only: runs the calls queued so far; returns how many ran. Calls left out keep
+// their order.
+int ProcessPending(Serve which = Serve::All);
 
 // GUI thread only: serves queued calls until done() is true or ms elapse; returns done().
-// Used by waits in the GUI thread that must keep synchronized calls flowing.
-bool ProcessUntil(const std::function<bool()>& done, DWORD ms = INFINITE);
+bool ProcessUntil(const std::function<bool()>& done, DWORD ms = INFINITE, Serve which = Serve::All);
 
 // Drops every queued call without running it (test isolation; never while a worker waits in
 // RunSync, which would then wait for ever).

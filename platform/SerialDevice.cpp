@@ -3,6 +3,7 @@
 #include "platform/SerialTermios.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <poll.h>
@@ -21,15 +22,6 @@ Overlapped::~Overlapped() {
 void Overlapped::Cancel() {
     const std::uint64_t one = 1;
     [[maybe_unused]] ssize_t r = write(fd_, &one, sizeof one);
-}
-
-void Overlapped::Reset() {
-    std::uint64_t count;
-    [[maybe_unused]] ssize_t r = read(fd_, &count, sizeof count);
-}
-
-bool Overlapped::IsCancelled() const {
-    return Pause(0);
 }
 
 bool Overlapped::Pause(DWORD ms) const {
@@ -63,6 +55,7 @@ std::unique_ptr<SerialDevice> OpenComPort(int comNumber) {
     if (f) return f(comNumber);
     const std::string path = ComPortPath(comNumber);
     if (path.empty()) {
+        std::fprintf(stderr, "Can't open COM%d: there is no such port\n", comNumber);
         SetLastError(ERROR_FILE_NOT_FOUND);
         return nullptr;
     }

@@ -75,16 +75,10 @@ constexpr BYTE TWOSTOPBITS = 2;
 constexpr DWORD DCB_BINARY = 0x0001;
 constexpr DWORD DCB_PARITY = 0x0002;
 constexpr DWORD DCB_OUTX_CTS_FLOW = 0x0004;
-constexpr DWORD DCB_OUTX_DSR_FLOW = 0x0008;
 constexpr DWORD DCB_DTR_CONTROL_MASK = 0x0030;
-constexpr DWORD DCB_DSR_SENSITIVITY = 0x0040;
-constexpr DWORD DCB_TX_CONTINUE_ON_XOFF = 0x0080;
 constexpr DWORD DCB_OUTX = 0x0100;
 constexpr DWORD DCB_INX = 0x0200;
-constexpr DWORD DCB_ERROR_CHAR = 0x0400;
-constexpr DWORD DCB_NULL = 0x0800;
 constexpr DWORD DCB_RTS_CONTROL_MASK = 0x3000;
-constexpr DWORD DCB_ABORT_ON_ERROR = 0x4000;
 // Values of the two line-control fields, already shifted into place.
 constexpr DWORD DCB_DTR_DISABLE = 0x0000;
 constexpr DWORD DCB_DTR_ENABLE = 0x0010;
@@ -124,7 +118,7 @@ struct COMSTAT {
 };
 
 // A worker thread's handle on its blocking device calls: Cancel ends the call in progress and
-// every later one until Reset, so a thread that is being stopped never sits in a device wait.
+// every later one, so a thread that is being stopped never sits in a device wait.
 // It is an eventfd so that the termios device can poll it beside the line.
 class Overlapped {
 public:
@@ -134,8 +128,6 @@ public:
     Overlapped& operator=(const Overlapped&) = delete;
 
     void Cancel();
-    void Reset();
-    bool IsCancelled() const;
     // Waits ms (INFINITE: for ever) or until cancelled; true when cancelled.
     bool Pause(DWORD ms) const;
     int Fd() const { return fd_; }

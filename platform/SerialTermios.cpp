@@ -3,19 +3,24 @@
 // clash with them.
 #include "platform/SerialTermios.h"
 
+#include "platform/SerialLine.h"
+
 #include <asm/ioctls.h>
-#include <asm/termios.h>
 #include <linux/serial.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 extern "C" int ioctl(int fd, unsigned long request, ...);
@@ -83,106 +88,6 @@ int PollRetrying(pollfd* fds, nfds_t n, int timeout) {
 constexpr short Gone = POLLHUP | POLLERR | POLLNVAL;
 constexpr DWORD LineEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_BREAK | EV_ERR;
 
-tcflag_t SizeFlag(BYTE byteSize) {
-    switch (byteSize) {
-    case 5:
-        return CS5;
-    case 6:
-        return CS6;
-    case 7:
-        return CS7;
-    default:
-        return CS8;
-    }
-}
-
-tcflag_t ParityFlags(BYTE parity) {
-    switch (parity) {
-    case ODDPARITY:
-        return PARENB | PARODD;
-    case EVENPARITY:
-        return PARENB;
-    case MARKPARITY:
-        return PARENB | CMSPAR | PARODD;
-    case SPACEPARITY:
-        return PARENB | CMSPAR;
-    default:
-        return 0;
-    }
-}
-
-// Standard rates keep their termios constant (what other tools show); any other rate is set
-// as an arbitrary one.
-tcflag_t SpeedFlag(DWORD baud) {
-    static constexpr struct {
-        DWORD rate;
-        tcflag_t flag;
-    } Rates[] = {{110, B110},       {300, B300},      {600, B600},       {1200, B1200},
-                 {2400, B2400},     {4800, B4800},    {9600, B9600},     {19200, B19200},
-                 {38400, B38400},   {57600, B57600},  {115200, B115200}, {230400, B230400},
-                 {460800, B460800}, {921600, B921600}};
-    for (const auto& r : Rates)
-        if (r.rate == baud) return r.flag;
-    return BOTHER;
-}
-
-// The raw line, built from scratch each time so nothing of a previous user's settings (echo,
-// IXANY, canonical mode) survives. Linux has no DSR flow control: under the hardware handshake
-// only CTS holds the output.
-termios2 RawTermios(const DCB& dcb) {
-    termios2 t{};
-    t.c_iflag = IGNBRK;
-    if (dcb.Flags & DCB_OUTX) t.c_iflag |= IXON;
-    if (dcb.Flags & DCB_INX) t.c_iflag |= IXOFF;
-    if (dcb.Flags & DCB_PARITY) t.c_iflag |= INPCK;
-    t.c_cflag = CREAD | CLOCAL | HUPCL | SpeedFlag(dcb.BaudRate) | SizeFlag(dcb.ByteSize) |
-                ParityFlags(dcb.Parity);
-    if (dcb.StopBits != ONESTOPBIT) t.c_cflag |= CSTOPB;
-    const bool rtsHandshake = (dcb.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_HANDSHAKE;
-    if ((dcb.Flags & DCB_OUTX_CTS_FLOW) || rtsHandshake) t.c_cflag |= CRTSCTS;
-    t.c_ispeed = dcb.BaudRate;
-    t.c_ospeed = dcb.BaudRate;
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
-    t.c_cc[VSTART] = dcb.XonChar;
-    t.c_cc[VSTOP] = dcb.XoffChar;
-    return t;
-}
-
-// The line state as the driver has it when the device is opened.
-DCB StateFromTermios(const termios2& t) {
-    DCB dcb;
-    dcb.BaudRate = t.c_ospeed ? t.c_ospeed : 9600;
-    switch (t.c_cflag & CSIZE) {
-    case CS5:
-        dcb.ByteSize = 5;
-        break;
-    case CS6:
-        dcb.ByteSize = 6;
-        break;
-    case CS7:
-        dcb.ByteSize = 7;
-        break;
-    default:
-        dcb.ByteSize = 8;
-    }
-    if (t.c_cflag & PARENB) {
-        const bool odd = t.c_cflag & PARODD;
-        if (t.c_cflag & CMSPAR)
-            dcb.Parity = odd ? MARKPARITY : SPACEPARITY;
-        else
-            dcb.Parity = odd ? ODDPARITY : EVENPARITY;
-    }
-    dcb.StopBits = (t.c_cflag & CSTOPB) ? TWOSTOPBITS : ONESTOPBIT;
-    dcb.Flags = DCB_BINARY | DCB_DTR_ENABLE;
-    dcb.Flags |= (t.c_cflag & CRTSCTS) ? DCB_OUTX_CTS_FLOW | DCB_RTS_HANDSHAKE : DCB_RTS_ENABLE;
-    if (t.c_iflag & IXON) dcb.Flags |= DCB_OUTX;
-    if (t.c_iflag & IXOFF) dcb.Flags |= DCB_INX;
-    dcb.XonChar = t.c_cc[VSTART];
-    dcb.XoffChar = t.c_cc[VSTOP];
-    return dcb;
-}
-
 DWORD ModemBits(int lines) {
     DWORD status = 0;
     if (lines & TIOCM_CTS) status |= MS_CTS_ON;
@@ -194,7 +99,8 @@ DWORD ModemBits(int lines) {
 
 class TermiosDevice final : public SerialDevice {
 public:
-    TermiosDevice(int fd, const TermiosOptions& options, const DCB& initial);
+    TermiosDevice(int fd, const TermiosOptions& options, const termios2& found,
+                  bool foundExclusive);
     ~TermiosDevice() override;
 
     bool Start();
@@ -228,12 +134,14 @@ private:
     void NoteWritten();
     void ApplyLineControl(DWORD oldFlags, DWORD newFlags);
     bool SetLine(int bit, bool on);
-    void DrainOutput();
+    bool DrainOutput();
 
     const int fd_;
     const TermiosOptions options_;
-    const int wakeFd_;  // wakes a pending comm-event wait
-    const int abortFd_; // wakes a write that PURGE_TXABORT ends
+    const termios2 found_;      // the settings in force before the open, restored at the close
+    const bool foundExclusive_; // another user's exclusive flag, left as it was
+    const int wakeFd_;          // wakes a pending comm-event wait
+    const int abortFd_;         // wakes a write that PURGE_TXABORT ends
     std::atomic<unsigned> aborts_{0};
 
     std::mutex m_;
@@ -255,15 +163,20 @@ private:
     bool gone_ = false;                  // m_
 };
 
-TermiosDevice::TermiosDevice(int fd, const TermiosOptions& options, const DCB& initial)
-    : fd_(fd), options_(options), wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      abortFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), dcb_(initial) {}
+TermiosDevice::TermiosDevice(int fd, const TermiosOptions& options, const termios2& found,
+                             bool foundExclusive)
+    : fd_(fd), options_(options), found_(found), foundExclusive_(foundExclusive),
+      wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      abortFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), dcb_(DcbFromTermios(found)) {}
 
+// The device is left as it was found. Only output that a drain gave up on is dropped (so that
+// close() cannot block on it): on a pseudo-terminal a flush would discard bytes the far side
+// has not read yet.
 TermiosDevice::~TermiosDevice() {
-    DrainOutput();
-    ioctl(fd_, TCFLSH, TCOFLUSH);
-    // Left set, the exclusive flag would refuse every later open of a pseudo-terminal.
-    ioctl(fd_, TIOCNXCL);
+    if (!DrainOutput()) ioctl(fd_, TCFLSH, TCOFLUSH);
+    ioctl(fd_, TCSETS2, &found_);
+    // Ours, left set, would refuse every later open of a pseudo-terminal.
+    if (!foundExclusive_) ioctl(fd_, TIOCNXCL);
     close(fd_);
     if (wakeFd_ >= 0) close(wakeFd_);
     if (abortFd_ >= 0) close(abortFd_);
@@ -283,7 +196,9 @@ bool TermiosDevice::Start() {
     return true;
 }
 
-void TermiosDevice::DrainOutput() {
+// Waits while the driver still sends and makes progress; false when it gave up with output
+// left.
+bool TermiosDevice::DrainOutput() {
     auto lastProgress = Clock::now();
     int previous = -1;
     int queued = 0;
@@ -293,10 +208,11 @@ void TermiosDevice::DrainOutput() {
             previous = queued;
             lastProgress = now;
         } else if (now - lastProgress >= std::chrono::milliseconds(options_.CloseDrainMs)) {
-            break;
+            return false;
         }
         usleep(10000);
     }
+    return true;
 }
 
 bool TermiosDevice::SetupComm(DWORD inQueue, DWORD outQueue) {
@@ -317,7 +233,7 @@ bool TermiosDevice::SetCommState(const DCB& dcb) {
     if (dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY ||
         dcb.StopBits > TWOSTOPBITS || dcb.BaudRate == 0)
         return Fail(ERROR_INVALID_PARAMETER);
-    const termios2 t = RawTermios(dcb);
+    const termios2 t = TermiosFromDcb(dcb);
     if (ioctl(fd_, TCSETS2, &t) != 0) return FailErrno();
     DWORD oldFlags;
     {
@@ -652,22 +568,66 @@ bool TermiosDevice::GetCommModemStatus(DWORD& status) {
 
 } // namespace
 
+std::string OpenFailureText(const std::string& path, const std::string& device, int error,
+                            const std::string& group) {
+    std::string text = "Can't open " + path;
+    if (!device.empty() && device != path) text += " (" + device + ")";
+    text += ": ";
+    text += std::strerror(error);
+    if (error == EACCES || error == EPERM) {
+        text += "; the user must belong to the group";
+        if (!group.empty()) text += " \"" + group + "\"";
+        text += " that owns the device";
+    } else if (error == EBUSY || error == EWOULDBLOCK) {
+        text += "; another program is using the device";
+    }
+    return text;
+}
+
+namespace {
+
+// Where the path leads and the group that owns the device, for the user's diagnosis.
+void ReportOpenFailure(const std::string& path, int error) {
+    std::string device;
+    if (char* real = realpath(path.c_str(), nullptr)) {
+        device = real;
+        std::free(real);
+    }
+    std::string owner;
+    struct stat st;
+    char names[1024];
+    struct group entry;
+    struct group* found = nullptr;
+    if (stat(path.c_str(), &st) == 0 &&
+        getgrgid_r(st.st_gid, &entry, names, sizeof names, &found) == 0 && found)
+        owner = found->gr_name;
+    std::fprintf(stderr, "%s\n", OpenFailureText(path, device, error, owner).c_str());
+}
+
+bool FailOpen(const std::string& path, int fd) {
+    const int error = errno;
+    if (fd >= 0) close(fd);
+    ReportOpenFailure(path, error);
+    errno = error;
+    return FailErrno();
+}
+
+} // namespace
+
 std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path,
                                                 const TermiosOptions& options) {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        FailErrno();
-        return nullptr;
-    }
-    // flock as well as TIOCEXCL: root ignores the exclusive flag.
+    // flock as well as TIOCEXCL: root ignores the exclusive flag. A flag found set (only root
+    // gets this far then) belongs to another program and stays.
     termios2 t{};
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TCGETS2, &t) != 0) {
-        FailErrno();
-        close(fd);
+    if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TCGETS2, &t) != 0) {
+        FailOpen(path, fd);
         return nullptr;
     }
-    ioctl(fd, TIOCEXCL);
-    auto device = std::make_unique<TermiosDevice>(fd, options, StateFromTermios(t));
+    int exclusive = 0;
+    if (ioctl(fd, TIOCGEXCL, &exclusive) != 0) exclusive = 0;
+    if (!exclusive) ioctl(fd, TIOCEXCL);
+    auto device = std::make_unique<TermiosDevice>(fd, options, t, exclusive != 0);
     if (!device->Start()) {
         const DWORD code = GetLastError();
         device.reset();

@@ -19,8 +19,15 @@ struct TermiosOptions {
 };
 
 // Opens path exclusively (flock and TIOCEXCL) in raw mode; null with the last-error code set
-// when it cannot be opened.
+// when it cannot be opened, and the reason written to standard error. Closing restores the
+// settings found at the open.
 std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path,
                                                 const TermiosOptions& options = {});
+
+// Why path (leading to device) did not open, for a user who must tell a missing device from a
+// missing right: the system's reason for error, with a hint where one helps (the group that
+// owns the device when permission was denied).
+std::string OpenFailureText(const std::string& path, const std::string& device, int error,
+                            const std::string& group);
 
 } // namespace plat

@@ -29,7 +29,9 @@ void TThread::Run() {
 void TThread::WaitFor() {
     if (!thread_.joinable()) return;
     if (MainThread::IsMainThread()) {
-        MainThread::ProcessUntil([this] { return done_.IsSet(); });
+        // Only the synchronized calls: posted ones run after the operation that waits here.
+        MainThread::ProcessUntil([this] { return done_.IsSet(); }, INFINITE,
+                                 MainThread::Serve::Synchronized);
     } else {
         done_.Wait();
     }

@@ -24,7 +24,7 @@ public:
     bool Finished() const { return finished_.load(); }
 
     // Waits for Execute to return. In the GUI thread it keeps serving synchronized calls, so a
-    // worker blocked in Synchronize can still finish.
+    // worker blocked in Synchronize can still finish, and only those: posted calls wait.
     void WaitFor();
 
 protected:

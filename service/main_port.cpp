@@ -38,10 +38,12 @@ void TNdForm::CommPort1Open(int) {
 void TNdForm::CommPort1DataReceived(std::uint32_t) {
     RxActivity = 1;
     Label6->setText("2");
-    const std::uint32_t count = CommPort1->GetBlock(RxChunk, sizeof RxChunk);
-    // What does not fit is dropped: the buffer never grows beyond its 512 bytes.
-    LastRxLength = RxBuffer().Append(RxChunk, static_cast<std::int32_t>(count));
-    CommPort1->FlushInBuffer();
+    // Everything the port holds is taken, and what does not fit the 512 bytes is dropped. Bytes
+    // still on their way stay in the port: they are the rest of the reply, and bring a call of
+    // their own.
+    LastRxLength = RxBuffer().AppendFrom(
+        [this](std::uint8_t* to, std::uint32_t n) { return CommPort1->GetBlock(to, n); }, RxChunk,
+        CommPort1->InBuffUsed());
 }
 
 void TNdForm::CommPort1RxDSignal() {

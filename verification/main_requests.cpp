@@ -48,10 +48,12 @@ void TMainForm::CommPort1Open(int) {
 
 void TMainForm::CommPort1DataReceived(std::uint32_t) {
     FDataReceived = 1;
-    const std::uint32_t count = CommPort1->GetBlock(FRxChunk, sizeof FRxChunk);
-    // What does not fit is dropped: the buffer never grows beyond its 512 bytes.
-    FRxBuffer.Append(FRxChunk, static_cast<std::int32_t>(count));
-    CommPort1->FlushInBuffer();
+    // Everything the port holds is taken, and what does not fit the 512 bytes is dropped. Bytes
+    // still on their way stay in the port: they are the rest of the reply, and bring a call of
+    // their own.
+    FRxBuffer.AppendFrom(
+        [this](std::uint8_t* to, std::uint32_t n) { return CommPort1->GetBlock(to, n); }, FRxChunk,
+        CommPort1->InBuffUsed());
 }
 
 void TMainForm::Timer1Timer() {

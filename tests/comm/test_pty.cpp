@@ -104,6 +104,36 @@ TEST_F(PtyTest, ClosingWritesTheBytesStillInTheOutputRing) {
     EXPECT_EQ(std::string(far.begin(), far.end()), taken);
 }
 
+// The writer took the block and the close comes at once: the far side, reading only after
+// the close, still gets every byte.
+TEST_F(PtyTest, ACloseRightAfterABlockLosesNoByte) {
+    const std::string data = Pattern(4096, 3);
+    for (int run = 0; run < 5; ++run) {
+        port.OpenPort();
+        ASSERT_EQ(port.PutBlock(data.data(), 4096), 4096u);
+        port.ClosePort();
+        const std::vector<std::uint8_t> far = pty.Read(data.size(), 2000);
+        ASSERT_EQ(std::string(far.begin(), far.end()), data) << "run " << run;
+    }
+}
+
+// 12 KiB handed over as fast as the ring takes them and the close right after the last
+// block; the far side reads only afterwards: what the line holds for it stays.
+TEST_F(PtyTest, ACloseAfterManyBlocksKeepsEveryByte) {
+    const std::string data = Pattern(12 * 1024, 5);
+    for (int run = 0; run < 3; ++run) {
+        port.OpenPort();
+        for (std::size_t at = 0; at < data.size();) {
+            at += port.PutBlock(data.data() + at, static_cast<std::uint32_t>(data.size() - at));
+            Pump(1);
+        }
+        port.ClosePort();
+        const std::vector<std::uint8_t> far = pty.Read(data.size(), 2000);
+        ASSERT_EQ(far.size(), data.size()) << "run " << run;
+        EXPECT_EQ(std::string(far.begin(), far.end()), data);
+    }
+}
+
 // Unread bytes bring no further wake (EV_RXCHAR is an edge), so the idle port spins on nothing;
 // the close still raises one last OnDataReceived for them.
 TEST_F(PtyTest, IdlePortWithUnreadBytesUsesNoCpuAndTheCloseReportsThem) {
@@ -184,6 +214,29 @@ TEST_F(PtyTest, FailedOpensShowTheErrorBoxAndRaiseNoOnOpen) {
     port.ClosePort(); // a later open tries again; the closed port can be opened at once
     second.OpenPort();
     EXPECT_TRUE(second.Open);
+}
+
+// The box says no more than its fixed text; the user learns from standard error which device
+// it was and why.
+TEST_F(PtyTest, AFailedOpenNamesTheDeviceAndTheReasonOnStandardError) {
+    ports.Link(9, "/nonexistent/ttyLIVAT");
+    port.SetComNumber(9);
+    testing::internal::CaptureStderr();
+    port.OpenPort();
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(ports.Path() + "/COM9"), std::string::npos) << said;
+    EXPECT_NE(said.find("No such file or directory"), std::string::npos) << said;
+
+    port.SetComNumber(ComNumber);
+    port.OpenPort();
+    TCommPort second;
+    second.SetComNumber(ComNumber);
+    testing::internal::CaptureStderr();
+    second.OpenPort();
+    said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(pty.SlavePath()), std::string::npos) << said;
+    EXPECT_NE(said.find("another program is using the device"), std::string::npos) << said;
+    EXPECT_EQ(boxes.back().text, "Can't open COM port");
 }
 
 } // namespace

@@ -7,9 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <fcntl.h>
 #include <future>
+#include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +26,19 @@ TEST(PortNames, LinksInThePortsFolderComeFirst) {
     EXPECT_EQ(plat::ComPortPath(3), dir.Path() + "/COM3");
     EXPECT_EQ(plat::ComPortPath(12), "/dev/ttyS11");
     EXPECT_EQ(plat::ComPortPath(0), "");
+}
+
+TEST(OpenFailure, TheReasonTellsAMissingRightFromAMissingDevice) {
+    const std::string link = "/home/u/.config/livat/ports/COM5";
+    EXPECT_EQ(plat::OpenFailureText(link, "/dev/ttyUSB0", EACCES, "dialout"),
+              "Can't open " + link +
+                  " (/dev/ttyUSB0): Permission denied; the user must belong to the group "
+                  "\"dialout\" that owns the device");
+    EXPECT_EQ(plat::OpenFailureText(link, "", ENOENT, ""),
+              "Can't open " + link + ": No such file or directory");
+    EXPECT_EQ(plat::OpenFailureText("/dev/ttyS0", "/dev/ttyS0", EBUSY, "dialout"),
+              "Can't open /dev/ttyS0: Device or resource busy; another program is using the "
+              "device");
 }
 
 class TermiosTest : public ::testing::Test {
@@ -70,6 +87,50 @@ TEST_F(TermiosTest, TheThreeFlagsWordsMapToTermios) {
     EXPECT_FALSE(t.c_iflag & (IXON | IXOFF));
     t = LineFor(0x0001);
     EXPECT_FALSE((t.c_cflag & CRTSCTS) || (t.c_iflag & (IXON | IXOFF | INPCK)));
+}
+
+// Another program's terminal settings and its exclusive flag are as it left them after our
+// close; our own exclusive flag goes with our close.
+TEST(TermiosClose, TheDeviceIsLeftAsItWasFound) {
+    PtyPair pty;
+    // The flag belongs to the terminal's slave side: looked at through a descriptor of its own.
+    const int other = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    termios before{};
+    tcgetattr(pty.MasterFd(), &before);
+    before.c_lflag |= ECHO | ICANON;
+    before.c_oflag |= OPOST | ONLCR;
+    cfsetspeed(&before, B1200);
+    tcsetattr(pty.MasterFd(), TCSANOW, &before);
+    auto device = plat::OpenTermiosDevice(pty.SlavePath());
+    ASSERT_TRUE(device);
+    termios during{};
+    tcgetattr(pty.MasterFd(), &during);
+    EXPECT_FALSE(during.c_lflag & (ECHO | ICANON)); // raw while ours
+    int exclusive = 0;
+    ioctl(other, TIOCGEXCL, &exclusive);
+    EXPECT_EQ(exclusive, 1);
+    device.reset();
+    termios after{};
+    tcgetattr(pty.MasterFd(), &after);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    ioctl(other, TIOCGEXCL, &exclusive);
+    EXPECT_EQ(exclusive, 0);
+
+    // Set by another program: root may still open the device, and the flag stays.
+    ioctl(other, TIOCEXCL);
+    device = plat::OpenTermiosDevice(pty.SlavePath());
+    if (device) {
+        device.reset();
+        ioctl(other, TIOCGEXCL, &exclusive);
+        EXPECT_EQ(exclusive, 1);
+    } else {
+        EXPECT_NE(geteuid(), 0u); // only root gets past another program's flag
+    }
+    close(other);
 }
 
 TEST_F(TermiosTest, ReceivedCharIsReportedOncePerArrival) {

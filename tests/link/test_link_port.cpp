@@ -6,6 +6,7 @@
 #include "support/PortsDir.h"
 #include "support/PtyPair.h"
 
+#include <chrono>
 #include <cmath>
 
 namespace {
@@ -20,10 +21,9 @@ struct PortForm : SerialHost {
         CommPort1.Timing = {5, 200, 20};
         CommPort1.SetComNumber(ComNumber);
         CommPort1.OnDataReceived = [this](TCommPort*, plat::DWORD) {
-            std::uint8_t chunk[ReceiveBuffer::Capacity];
-            const std::uint32_t n = CommPort1.GetBlock(chunk, sizeof chunk);
-            Rx.Append(chunk, static_cast<std::int32_t>(n));
-            CommPort1.FlushInBuffer();
+            Rx.AppendFrom(
+                [this](std::uint8_t* to, std::uint32_t n) { return CommPort1.GetBlock(to, n); },
+                Chunk, CommPort1.InBuffUsed());
         };
     }
     std::uint32_t PutBlock(const std::uint8_t* data, std::uint32_t length) override {
@@ -37,6 +37,7 @@ struct PortForm : SerialHost {
 
     TCommPort CommPort1;
     ReceiveBuffer Rx;
+    std::uint8_t Chunk[ReceiveBuffer::Capacity] = {};
     std::shared_ptr<int> Timer1Enabled = std::make_shared<int>(0);
     std::atomic<bool> RadioButton1{false};
 };
@@ -92,15 +93,21 @@ TEST_F(LinkOverPort, RequestsOfTheServiceProgram) {
     link->SetWriteValues(4242, 11, 1);
     for (int code : {12, 14, 16, 8, 21})
         EXPECT_EQ(Run(code, code), Codes{code});
-    // The time frame carries the PC's time of the write; the day of week is kept, not sent.
+    // The time frame carries the PC's time of the write, not the time stored at the click;
+    // the day of week is kept, not sent.
     form.RadioButton1 = true;
-    link->SetClock({1, 2, 3, 4, 5, 6, 7});
+    ClockRecord click = Serial::ClockFromDateTime(plat::Now());
+    click.Second = 1;
+    click.Minute = 2;
+    click.Hour = 3;
+    click.DayOfWeek = 0;
+    link->SetClock(click);
     EXPECT_EQ(Run(6, 6), Codes{6});
     const plat::TDateTime now = plat::Now();
     const long long written =
         sim.Register(0x040C) * 3600 + sim.Register(0x040B) * 60 + sim.Register(0x040A);
     EXPECT_LE((SecondOfDay(now) - written + 86400) % 86400, 2);
-    EXPECT_EQ(sim.Register(0x0410), 7);
+    EXPECT_EQ(sim.Register(0x0410), click.Year);
     link->GetConfig(p);
     EXPECT_EQ(p[13], Serial::ClockFromDateTime(now).DayOfWeek);
 
@@ -120,7 +127,7 @@ TEST_F(LinkOverPort, RequestsOfTheServiceProgram) {
                                         {6, 0x0402, 8},
                                         {6, 0x0402, 8},
                                         {6, 0x0402, 4},
-                                        {6, 0x040E, 0x0506},
+                                        {6, 0x040E, (click.Day << 8) | click.Month},
                                         {6, 0x040A, 0},
                                         {6, 0x0402, 6}}));
     EXPECT_EQ(sim.Register(0x0400), 4242);
@@ -130,8 +137,6 @@ TEST_F(LinkOverPort, RequestsOfTheServiceProgram) {
 }
 
 TEST_F(LinkOverPort, EachMisbehaviourGivesItsCodes) {
-    // The late answer comes in the pause before the resend, apart from the resend's answer.
-    sim.SetLateDelay(LineTiming.ReplyWait + LineTiming.ResendPause / 2);
     struct Case {
         SimFault fault;
         bool once; // only the first answer misbehaves
@@ -146,8 +151,9 @@ TEST_F(LinkOverPort, EachMisbehaviourGivesItsCodes) {
         {SimFault::Exception2, false, {102, 3}},
         {SimFault::Exception4, false, {100, 3}},
         {SimFault::TrailingGarbage, false, {103, 3}},
-        // Taken with the resend's answer, the late answer spoils the second test.
-        {SimFault::LateReply, true, {103, 3}},
+        // Held back until the resend, the late answer comes just before the resend's answer:
+        // the first test finds nothing and the second takes both.
+        {SimFault::HeldReply, true, {103, 3}},
         {SimFault::SplitReply, false, {2}},
     };
     for (const Case& c : cases) {
@@ -166,4 +172,61 @@ TEST_F(LinkOverPort, EachMisbehaviourGivesItsCodes) {
         form.Rx.Take(scrap);
     }
     EXPECT_EQ(sim.BadFrames(), 0);
+}
+
+// The simulator's pace is real: a 47-byte reply at 9600 baud in 14-byte writes takes its 49 ms on
+// the line and reaches the form's handler in pieces, which it collects whole.
+TEST_F(LinkOverPort, PacedRepliesTakeTheirLineTimeAndArriveInPieces) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<Clock::time_point> calls;
+    auto collect = form.CommPort1.OnDataReceived;
+    form.CommPort1.OnDataReceived = [&](TCommPort* sender, plat::DWORD count) {
+        if (sender->InBuffUsed() > 0) calls.push_back(Clock::now());
+        collect(sender, count);
+    };
+    sim.SetPace({9600, 14, 0});
+    EXPECT_EQ(Run(2, 2), Codes{2});
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_GE(calls.back() - calls.front(), std::chrono::milliseconds(30));
+    form.CommPort1.OnDataReceived = collect;
+}
+
+namespace {
+
+// A PC clock that moves on 4 s each time it is read, from the click at 23:59:58 on New Year's
+// Eve: the refresh before the time frame already falls on the next day (and year).
+std::atomic<int> midnightReads{0};
+plat::TDateTime ClockFromMidnight() {
+    const int seconds = 4 * ++midnightReads;
+    return plat::EncodeDate(2026, 12, 31) + plat::EncodeTime(23, 59, 58, 0) + seconds / 86400.0;
+}
+
+} // namespace
+
+// The operator sets the PC time just before midnight: the recorder must not keep the old day
+// with the new day's time.
+TEST_F(LinkOverPort, PcTimeJustBeforeMidnightGivesTheRecorderOneMomentsDateAndTime) {
+    SerialTiming timing = LineTiming;
+    timing.Clock = ClockFromMidnight;
+    link = std::make_unique<Serial>(log.Handle(), form, SerialRequestSet::Service, timing);
+    form.RadioButton1 = true;
+    midnightReads = 0;
+    link->SetClock(Serial::ClockFromDateTime(plat::EncodeDate(2026, 12, 31) +
+                                             plat::EncodeTime(23, 59, 58, 0)));
+    EXPECT_EQ(Run(6, 6), Codes{6});
+    std::vector<int> recorder;
+    for (std::uint16_t reg = 0x040A; reg <= 0x0410; ++reg)
+        recorder.push_back(sim.Register(reg));
+    // Second, minute, hour, (day of week not written), day, month, year: 1 January 2027,
+    // 00:00:06, the moment read after the new date was written.
+    EXPECT_EQ(recorder, (std::vector<int>{6, 0, 0, 0, 1, 1, 27}));
+    auto frames = Requests(sim.Frames());
+    EXPECT_EQ(frames, (std::vector<Req>{{6, 0x0402, 4},
+                                        {6, 0x040E, 0x1F0C},
+                                        {6, 0x040E, 0x0101},
+                                        {6, 0x040A, 0x0600},
+                                        {6, 0x0402, 6}}));
+    DeviceParams p{};
+    link->GetConfig(p);
+    EXPECT_EQ(p[13], 5); // a Friday
 }

@@ -2,10 +2,15 @@
 // recorder. It prints the terminal's path and, with --com N, links it as COMN into the ports
 // folder, so that a program opens it as that port. It answers until interrupted.
 //
-//   recorder_sim [--com N] [--ports DIR] [--fault NAME] [--late MS] [--quiet]
+//   recorder_sim [--com N] [--ports DIR] [--fault NAME] [--late MS]
+//                [--baud RATE] [--chunk BYTES] [--turnaround MS] [--quiet]
+//
+// With --baud each reply goes out at that line speed, --chunk bytes per write (default 1: byte
+// by byte as a UART sends; 8 or 14 as through a FIFO, 64 as through a USB adapter), starting
+// --turnaround ms after the request came in.
 //
 // Faults: none, noreply, wrongcrc, crclowfirst, otheraddress, exception1, exception2,
-// exception4, split, late, garbage.
+// exception4, split, late, held (until the next request), garbage.
 #include "platform/SerialDevice.h"
 #include "support/RecorderSim.h"
 
@@ -35,6 +40,7 @@ struct Options {
     std::string ports;
     SimFault fault = SimFault::None;
     unsigned lateMs = 0;
+    SimPace pace;
     bool quiet = false;
 };
 
@@ -50,12 +56,17 @@ bool ParseFault(const std::string& name, SimFault& fault) {
         {"exception4", SimFault::Exception4},
         {"split", SimFault::SplitReply},
         {"late", SimFault::LateReply},
+        {"held", SimFault::HeldReply},
         {"garbage", SimFault::TrailingGarbage},
     };
     auto it = names.find(name);
     if (it == names.end()) return false;
     fault = it->second;
     return true;
+}
+
+unsigned Number(const char* text) {
+    return static_cast<unsigned>(std::strtoul(text, nullptr, 10));
 }
 
 bool ParseArgs(int argc, char** argv, Options& o) {
@@ -70,7 +81,14 @@ bool ParseArgs(int argc, char** argv, Options& o) {
         } else if (a == "--fault" && hasValue) {
             if (!ParseFault(argv[++i], o.fault)) return false;
         } else if (a == "--late" && hasValue) {
-            o.lateMs = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
+            o.lateMs = Number(argv[++i]);
+        } else if (a == "--baud" && hasValue) {
+            o.pace.Baud = Number(argv[++i]);
+        } else if (a == "--chunk" && hasValue) {
+            o.pace.ChunkBytes = Number(argv[++i]);
+            if (o.pace.ChunkBytes < 1) return false;
+        } else if (a == "--turnaround" && hasValue) {
+            o.pace.TurnaroundMs = Number(argv[++i]);
         } else if (a == "--quiet") {
             o.quiet = true;
         } else {
@@ -158,7 +176,8 @@ int main(int argc, char** argv) {
     Options o;
     if (!ParseArgs(argc, argv, o)) {
         std::fprintf(stderr, "usage: recorder_sim [--com N] [--ports DIR] [--fault NAME] "
-                             "[--late MS] [--quiet]\n");
+                             "[--late MS] [--baud RATE] [--chunk BYTES] [--turnaround MS] "
+                             "[--quiet]\n");
         return 2;
     }
     int master = -1;
@@ -178,6 +197,7 @@ int main(int argc, char** argv) {
     FillRegisters(sim);
     sim.SetPersistentFault(o.fault);
     if (o.lateMs > 0) sim.SetLateDelay(o.lateMs);
+    sim.SetPace(o.pace);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     sim.Serve(master);

@@ -1,12 +1,11 @@
 #include "support/RecorderSim.h"
 
-#include "link/serial.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <poll.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -15,6 +14,8 @@ constexpr std::uint16_t kTimeRegister = 0x040A;
 constexpr std::uint16_t kDateRegister = 0x040E;
 constexpr std::size_t kLinkFrameLength = 11;
 constexpr std::size_t kMaxPending = 4096;
+// The recorder's own copy of the link constant K0 K1 K2 that its firmware checks requests with.
+constexpr std::uint8_t kLinkConstant[3] = {0x5A, 0xA5, 0x3C};
 // Silence that ends a run of bytes which is no complete request.
 constexpr auto kFrameGap = std::chrono::milliseconds(30);
 
@@ -86,7 +87,7 @@ bool RecorderSim::Valid(const std::uint8_t* frame, std::size_t length) const {
     const std::uint8_t function = frame[1];
     if (IsLinkFunction(function)) {
         if (length != kLinkFrameLength) return false;
-        const auto k = LinkConstant();
+        const std::uint8_t* k = kLinkConstant;
         std::uint8_t covered[9];
         std::memcpy(covered, frame, 7);
         covered[7] = k[1];
@@ -230,6 +231,9 @@ SimReply RecorderSim::Shape(std::vector<std::uint8_t> reply, SimFault fault) con
     case SimFault::LateReply:
         r.DelayMs = lateDelayMs_;
         break;
+    case SimFault::HeldReply:
+        r.Held = true;
+        break;
     case SimFault::TrailingGarbage:
         reply.insert(reply.end(), {0x00, 0xFF, 0x55});
         break;
@@ -300,6 +304,12 @@ void RecorderSim::SetLateDelay(unsigned ms) {
 void RecorderSim::SetSplitPause(unsigned ms) {
     std::lock_guard lock(m_);
     splitPauseMs_ = ms;
+}
+
+void RecorderSim::SetPace(const SimPace& pace) {
+    std::lock_guard lock(m_);
+    pace_ = pace;
+    pace_.ChunkBytes = std::max(1u, pace.ChunkBytes);
 }
 
 int RecorderSim::FramesReceived() const {
@@ -399,14 +409,23 @@ void RecorderSim::TakeFrames(std::vector<std::uint8_t>& pending, bool silence, i
     }
 }
 
+// A held reply goes out just before the next answer, as one more piece of the line's traffic.
 bool RecorderSim::SendReply(int fd, const SimReply& reply) {
-    if (reply.Bytes.empty()) return true;
+    if (reply.Held) {
+        held_ = reply.Bytes;
+        return true;
+    }
+    if (reply.Bytes.empty() && held_.empty()) return true;
     unsigned pause = 0;
+    SimPace pace;
     {
         std::lock_guard lock(m_);
         pause = splitPauseMs_;
+        pace = pace_;
     }
-    if (reply.DelayMs > 0 && !PauseFor(reply.DelayMs)) return false;
+    if (!PauseFor(reply.DelayMs + pace.TurnaroundMs)) return false;
+    if (!held_.empty() && !WritePaced(fd, held_.data(), held_.size(), pace)) return false;
+    held_.clear();
     const std::size_t pieces = static_cast<std::size_t>(std::max(1, reply.Pieces));
     const std::size_t total = reply.Bytes.size();
     std::size_t sent = 0;
@@ -414,17 +433,43 @@ bool RecorderSim::SendReply(int fd, const SimReply& reply) {
         if (i > 0 && !PauseFor(pause)) return false;
         const std::size_t end =
             i + 1 == pieces ? total : std::max(sent + 1, total * (i + 1) / pieces);
-        while (sent < end) {
-            const ssize_t n = ::write(fd, reply.Bytes.data() + sent, end - sent);
-            if (n > 0) {
-                sent += static_cast<std::size_t>(n);
-            } else if (n < 0 && errno == EAGAIN) {
-                pollfd p{fd, POLLOUT, 0};
-                ::poll(&p, 1, 10);
-                if (stop_) return false;
-            } else if (n < 0 && errno != EINTR) {
-                return true; // the other side went away; the reply is lost as on a real line
-            }
+        if (!WritePaced(fd, reply.Bytes.data() + sent, end - sent, pace)) return false;
+        sent = end;
+    }
+    return true;
+}
+
+// Each chunk is due when the bytes before it have had their time on the line; a chunk that
+// falls behind (a busy machine) goes out at once, so the reply keeps the line's speed overall.
+bool RecorderSim::WritePaced(int fd, const std::uint8_t* bytes, std::size_t length,
+                             const SimPace& pace) {
+    if (pace.Baud == 0) return WriteAll(fd, bytes, length);
+    using clock = std::chrono::steady_clock;
+    const auto start = clock::now();
+    for (std::size_t at = 0; at < length;) {
+        const std::size_t n = std::min<std::size_t>(pace.ChunkBytes, length - at);
+        if (!WriteAll(fd, bytes + at, n)) return false;
+        at += n;
+        const auto lineTime = std::chrono::microseconds(at * 10 * 1000000 / pace.Baud);
+        std::this_thread::sleep_until(start + lineTime);
+        if (stop_) return false;
+    }
+    return true;
+}
+
+// False only when stopping; a far side that went away loses the bytes, as on a real line.
+bool RecorderSim::WriteAll(int fd, const std::uint8_t* bytes, std::size_t length) {
+    std::size_t sent = 0;
+    while (sent < length) {
+        const ssize_t n = ::write(fd, bytes + sent, length - sent);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EAGAIN) {
+            pollfd p{fd, POLLOUT, 0};
+            ::poll(&p, 1, 10);
+            if (stop_) return false;
+        } else if (n < 0 && errno != EINTR) {
+            return true;
         }
     }
     return true;

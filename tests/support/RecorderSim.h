@@ -24,6 +24,8 @@ enum class SimFault {
     Exception4,      // exception reply, code 4
     SplitReply,      // a good reply written in three pieces with pauses between them
     LateReply,       // a good reply written after the late delay
+    HeldReply,       // a good reply held back until the next request, then written before its
+                     // answer: late for its own exchange whatever the timing
     TrailingGarbage, // a good reply followed by three stray bytes
 };
 
@@ -32,6 +34,18 @@ struct SimReply {
     std::vector<std::uint8_t> Bytes; // empty: no answer
     int Pieces = 1;
     unsigned DelayMs = 0;
+    bool Held = false;
+};
+
+// How replies go onto the line. Without a line speed a reply is handed over in as few writes
+// as the pseudo-terminal takes. With one, it is written ChunkBytes at a time, each chunk
+// followed by the time its bits take on the line (10 bits a byte), as a recorder's UART sends
+// byte by byte, through a FIFO in bursts, or through a USB adapter in packets. The recorder
+// starts its reply TurnaroundMs after the request has come in.
+struct SimPace {
+    unsigned Baud = 0;
+    unsigned ChunkBytes = 1;
+    unsigned TurnaroundMs = 0;
 };
 
 class RecorderSim {
@@ -70,6 +84,7 @@ public:
     void ClearFaults();
     void SetLateDelay(unsigned ms);
     void SetSplitPause(unsigned ms);
+    void SetPace(const SimPace& pace);
 
     // What came in: well-formed requests addressed to anyone (whether answered or not) and
     // byte runs that were no request.
@@ -101,6 +116,8 @@ private:
     void ServeLoop(int fd);
     void TakeFrames(std::vector<std::uint8_t>& pending, bool silence, int fd);
     bool SendReply(int fd, const SimReply& reply);
+    bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t length);
+    bool WritePaced(int fd, const std::uint8_t* bytes, std::size_t length, const SimPace& pace);
     bool PauseFor(unsigned ms);
 
     mutable std::mutex m_;
@@ -113,6 +130,8 @@ private:
     SimFault persistent_ = SimFault::None;
     unsigned lateDelayMs_ = 500;
     unsigned splitPauseMs_ = 20;
+    SimPace pace_;
+    std::vector<std::uint8_t> held_; // serving thread only
     std::vector<std::vector<std::uint8_t>> frames_;
     int badFrames_ = 0;
 
