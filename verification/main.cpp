@@ -81,7 +81,15 @@ int WizardMessageBox(const std::string& text) {
 // ---------------------------------------------------------------------------------------------
 // Application
 
-TWizardApplication::TWizardApplication(int& argc, char** argv) : plat::TApplication(argc, argv) {}
+TWizardApplication::TWizardApplication(int& argc, char** argv) : plat::TApplication(argc, argv) {
+    UseRussianButtons();
+}
+
+// Every text of the wizard is Russian, so its question boxes answer "Да"/"Нет" whatever the
+// desktop's language.
+void TWizardApplication::UseRussianButtons() {
+    plat::LoadStandardButtonTexts(QLocale(QLocale::Russian, QLocale::Russia));
+}
 
 bool TWizardApplication::notify(QObject* receiver, QEvent* event) {
     try {

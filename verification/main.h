@@ -154,6 +154,7 @@ private:
 class TWizardApplication : public plat::TApplication {
 public:
     TWizardApplication(int& argc, char** argv);
+    static void UseRussianButtons();
     bool notify(QObject* receiver, QEvent* event) override;
 
     static std::function<void(QObject* Sender, const std::exception& E)> OnException;

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
@@ -121,6 +122,18 @@ int QtMessageBox(const std::string& text, const std::string& caption, unsigned f
     return AnswerOf(NewMessageBox(text, caption, flags)->exec());
 }
 
+bool LoadStandardButtonTexts(const QLocale& language) {
+    static std::unique_ptr<QTranslator> installed;
+    auto texts = std::make_unique<QTranslator>();
+    if (!texts->load(language, QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    if (installed) QCoreApplication::removeTranslator(installed.get());
+    installed = std::move(texts);
+    QCoreApplication::installTranslator(installed.get());
+    return true;
+}
+
 void InstallQtHooks() {
     MainThread::Bind();
     {
@@ -145,18 +158,13 @@ void RemoveQtHooks() {
     wakeTarget = nullptr;
 }
 
+// By default the standard buttons speak the desktop's language, as the system's own boxes do;
+// without a translation for it they stay in English.
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
-    LoadSystemTranslations();
+    LoadStandardButtonTexts(QLocale());
     InstallQtHooks();
 }
 
-// The standard buttons of message boxes ("Yes", "No", "Close") speak the desktop's language, as
-// the system's own boxes do; without a translation for it they stay in English.
-void TApplication::LoadSystemTranslations() {
-    if (translator_.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        installTranslator(&translator_);
-}
 
 TApplication::~TApplication() {
     RemoveQtHooks();

@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QMessageBox>
-#include <QTranslator>
+#include <QLocale>
 
 #include <exception>
 #include <memory>
@@ -33,11 +33,6 @@ public:
     // application's title, or its name while it has none.
     static void ShowException(const std::exception& error);
     static void ShowException(const std::string& message);
-
-private:
-    void LoadSystemTranslations();
-
-    QTranslator translator_;
 };
 
 // Installs the hooks (with the substitutes of the Windows font names and Enter pressing the
@@ -46,6 +41,11 @@ private:
 // it is destroyed.
 void InstallQtHooks();
 void RemoveQtHooks();
+
+// The standard buttons of message boxes ("Yes", "No", "Close") in the given language; false when
+// Qt has no translation for it, and the buttons keep the language they had. The application
+// object must exist.
+bool LoadStandardButtonTexts(const QLocale& language);
 
 // The message box hook of the Qt programs: a modal QMessageBox with the icon and the buttons
 // the flags ask for.

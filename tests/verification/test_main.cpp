@@ -3,7 +3,11 @@
 #include "WizardTest.h"
 
 #include "platform/Formats.h"
+#include "platform/MessageBox.h"
+#include "platform/qt/Application.h"
 
+#include <QAbstractButton>
+#include <QMessageBox>
 #include <QTimer>
 
 namespace {
@@ -98,3 +102,15 @@ TEST_F(ExceptionTest, ConversionErrorsAreShownOtherErrorsRereadThenEnd) {
 }
 
 } // namespace
+
+// The wizard speaks Russian whatever the desktop's language: its question boxes must not offer
+// "Yes" and "No".
+TEST(WizardButtons, QuestionBoxesAnswerInRussian) {
+    wizardtest::EnsureApplication();
+    TWizardApplication::UseRussianButtons();
+    const auto box = plat::NewMessageBox("Выйти из программы?", "Подтвердите действие",
+                                         plat::MB_YESNO | plat::MB_ICONQUESTION);
+    ASSERT_TRUE(box->button(QMessageBox::Yes) && box->button(QMessageBox::No));
+    EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Да"));
+    EXPECT_EQ(box->button(QMessageBox::No)->text().remove('&'), QStringLiteral("Нет"));
+}
