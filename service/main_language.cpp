@@ -264,9 +264,15 @@ void FitParameterColumns(TNdForm& f) {
                                        "00.00.0000", "00:00:00",   "65535"};
     for (int key = 7001; key <= 7011; ++key)
         values.push_back(f.Text(key));
-    for (int column = 0; column < 3; ++column)
-        f.ListViewPar->FitColumn(column, TNdForm::ParameterColumnWidths[column],
-                                 column == 1 ? values : std::vector<std::string>{});
+    const auto& widths = TNdForm::ParameterColumnWidths;
+    f.ListViewPar->FitColumn(1, widths[1], values);
+    // The name and unit columns give the value column what it took beyond its width, down to
+    // their own longest texts, so that the list keeps its width and needs no sideways scrolling.
+    f.ListViewPar->FitColumn(2, 0);
+    f.ListViewPar->FitColumn(0, 0);
+    const int room = widths[0] + widths[1] + widths[2] - f.ListViewPar->columnWidth(1) -
+                     f.ListViewPar->columnWidth(2);
+    f.ListViewPar->setColumnWidth(0, std::max(f.ListViewPar->columnWidth(0), room));
 }
 
 void ApplyControlTexts(TNdForm& f) {
