@@ -207,7 +207,7 @@ private:
 
     ReceiveBuffer rxBuffer_;
     std::atomic<bool> pcClock_{true}; // RadioButton1's state for the link thread
-    bool activatedOnce_ = false; // the start's activation came, by focus or by showing
+    bool activatedOnce_ = false;      // the start's activation came, by focus or by showing
     QPointer<QWindow> lastFocusWindow_;
 };
 

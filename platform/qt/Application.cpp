@@ -165,7 +165,6 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     InstallQtHooks();
 }
 
-
 TApplication::~TApplication() {
     RemoveQtHooks();
 }

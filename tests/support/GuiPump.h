@@ -1,5 +1,5 @@
-// Event pumping and the program folder shared by the GUI tests of both programs. Header-only, so the
-// support library itself stays free of the GUI toolkit for the builds without it.
+// Event pumping and the program folder shared by the GUI tests of both programs. Header-only, so
+// the support library itself stays free of the GUI toolkit for the builds without it.
 #pragma once
 
 #include <QCoreApplication>
