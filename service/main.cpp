@@ -1,6 +1,7 @@
 // The main form's construction, its settings, its mode and the message map.
 #include "service/main.h"
 
+#include "comm/RecorderLine.h"
 #include "platform/Formats.h"
 #include "platform/qt/Application.h"
 
@@ -364,19 +365,7 @@ void TNdForm::CreateLog() {
 // Design-time settings of the port component: 57600 baud, 8N1, no flow control, DTR and RTS off.
 void TNdForm::SetUpCommPort() {
     TCommPort& port = *CommPort1;
-    port.SetComNumber(40);
-    port.SetIBuffSize(2048);
-    port.SetOBuffSize(4096);
-    port.SetBaudRate(cbr57600);
-    port.SetDataBits(8);
-    port.SetParity(paNone);
-    port.SetStopBits(sb1_0);
-    port.SetComControl(ccNone);
-    port.SetXoffLim(1024);
-    port.SetXonChar(0x11);
-    port.SetXoffChar(0x13);
-    port.MonitorEvents =
-        TEventStates{evRxChar, evTxEmpty, evCTS, evDSR, evRlsd, evBreak, evError, evRing};
+    SetUpRecorderLine(port, 40, cbr57600);
     port.OnOpen = [this](TCommPort*, int error) { CommPort1Open(error); };
     port.OnDataReceived = [this](TCommPort*, plat::DWORD count) { CommPort1DataReceived(count); };
     port.OnRxDSignal = [this](TCommPort*) { CommPort1RxDSignal(); };

@@ -5,6 +5,7 @@
 #include "verification/base_frame.h"
 #include "verification/signals.h"
 
+#include "comm/RecorderLine.h"
 #include "platform/Formats.h"
 #include "platform/qt/Application.h"
 #include "platform/MainThread.h"
@@ -213,18 +214,7 @@ void TMainForm::CreateControls() {
 
 void TMainForm::SetUpCommPort() {
     TCommPort& port = *CommPort1;
-    port.SetComNumber(2);
-    port.SetIBuffSize(2048);
-    port.SetOBuffSize(4096);
-    port.SetBaudRate(cbr9600);
-    port.SetDataBits(8);
-    port.SetParity(paNone);
-    port.SetStopBits(sb1_0);
-    port.SetComControl(ccNone);
-    port.SetXoffLim(1024);
-    port.SetXonChar(0x11);
-    port.SetXoffChar(0x13);
-    port.MonitorEvents = {evRxChar, evTxEmpty, evCTS, evDSR, evRlsd, evBreak, evError, evRing};
+    SetUpRecorderLine(port, 2, cbr9600);
     port.OnDataReceived = [this](TCommPort*, plat::DWORD count) { CommPort1DataReceived(count); };
     port.OnOpen = [this](TCommPort*, int error) { CommPort1Open(error); };
 }
