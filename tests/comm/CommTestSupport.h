@@ -48,14 +48,12 @@ public:
     std::atomic<bool> holdWrites{false};
 
     void Feed(const std::string& bytes) { // bytes arrive: EV_RXCHAR
-        std::lock_guard lock(m_);
-        input_.insert(input_.end(), bytes.begin(), bytes.end());
+        Locked([&] { input_.insert(input_.end(), bytes.begin(), bytes.end()); });
         events |= plat::EV_RXCHAR;
     }
     // Runs inside ReadFile after the bytes were taken (without the line's lock).
     void SetReadHook(std::function<void()> hook) {
-        std::lock_guard lock(m_);
-        readHook_ = std::move(hook);
+        Locked([&] { readHook_ = std::move(hook); });
     }
     LineRecord Record() {
         std::lock_guard lock(m_);
@@ -65,26 +63,19 @@ public:
     bool SetupComm(plat::DWORD, plat::DWORD) override { return true; }
     bool SetCommTimeouts(const plat::COMMTIMEOUTS&) override { return true; }
     bool GetCommState(plat::DCB& state) override {
-        std::lock_guard lock(m_);
-        state = rec_.dcb;
-        return true;
+        return Locked([&] { state = rec_.dcb; });
     }
     bool SetCommState(const plat::DCB& state) override {
-        std::lock_guard lock(m_);
-        rec_.dcb = state;
-        return true;
+        return Locked([&] { rec_.dcb = state; });
     }
-    bool EscapeCommFunction(plat::DWORD function) override {
-        std::lock_guard lock(m_);
-        rec_.escapes.push_back(function);
-        return true;
+    bool EscapeCommFunction(plat::DWORD f) override {
+        return Locked([&] { rec_.escapes.push_back(f); });
     }
     bool SetCommMask(plat::DWORD mask) override {
-        std::lock_guard lock(m_);
-        rec_.masks.push_back(mask);
-        mask_ = mask;
-        maskChanged_ = true;
-        return true;
+        return Locked([&] {
+            rec_.masks.push_back(mask_ = mask);
+            maskChanged_ = true;
+        });
     }
     // Events outside the mask are dropped, as the driver does.
     bool WaitCommEvent(plat::DWORD& mask, plat::Overlapped&) override {
@@ -106,7 +97,6 @@ public:
     }
     bool ReadFile(void* buffer, plat::DWORD n, plat::DWORD& got) override {
         std::unique_lock lock(m_);
-        got = 0;
         ++rec_.readCalls;
         got = static_cast<plat::DWORD>(std::min<std::size_t>(n, input_.size()));
         std::copy_n(input_.begin(), got, static_cast<std::uint8_t*>(buffer));
@@ -142,18 +132,17 @@ public:
         return true;
     }
     bool ClearCommError(plat::DWORD& errors, plat::COMSTAT& stat) override {
-        std::lock_guard lock(m_);
-        ++rec_.clearErrorCalls;
-        errors = 0;
-        stat.cbInQue = static_cast<plat::DWORD>(input_.size());
-        stat.cbOutQue = 0;
-        return true;
+        return Locked([&] {
+            ++rec_.clearErrorCalls;
+            errors = stat.cbOutQue = 0;
+            stat.cbInQue = static_cast<plat::DWORD>(input_.size());
+        });
     }
     bool PurgeComm(plat::DWORD flags) override {
-        std::lock_guard lock(m_);
-        if (flags & plat::PURGE_RXCLEAR) input_.clear();
-        if (flags & plat::PURGE_TXABORT) ++aborts_;
-        return true;
+        return Locked([&] {
+            if (flags & plat::PURGE_RXCLEAR) input_.clear();
+            aborts_ += (flags & plat::PURGE_TXABORT) != 0;
+        });
     }
     bool GetCommModemStatus(plat::DWORD& status) override {
         status = modem;
@@ -162,6 +151,11 @@ public:
     }
 
 private:
+    template <class F> bool Locked(F f) {
+        std::lock_guard lock(m_);
+        f();
+        return true;
+    }
     static bool Fail(plat::DWORD error) {
         plat::SetLastError(error);
         return false;
@@ -187,6 +181,7 @@ protected:
     void SetUp() override {
         plat::MainThread::Bind();
         plat::MainThread::DiscardPending();
+        FastTiming(port);
         oldHook_ = plat::SetMessageBoxHook(
             [this](const std::string& text, const std::string& caption, unsigned flags) {
                 boxes.push_back({text, caption, flags});
@@ -194,6 +189,7 @@ protected:
             });
     }
     void TearDown() override {
+        port.ClosePort();
         plat::SetMessageBoxHook(oldHook_);
         plat::SetSerialDeviceFactory({});
         plat::MainThread::DiscardPending();
@@ -213,6 +209,7 @@ protected:
         return plat::MainThread::ProcessUntil(done, static_cast<plat::DWORD>(ms));
     }
 
+    TCommPort port;
     std::vector<ShownBox> boxes;
 
 private:
@@ -225,7 +222,6 @@ class ScriptedTest : public CommTest {
 protected:
     void SetUp() override {
         CommTest::SetUp();
-        FastTiming(port);
         next_ = std::make_unique<ScriptedLine>();
         line_ = next_.get();
         plat::SetSerialDeviceFactory([this](int) -> std::unique_ptr<plat::SerialDevice> {
@@ -234,17 +230,11 @@ protected:
             return std::move(next_);
         });
     }
-    void TearDown() override {
-        port.ClosePort();
-        CommTest::TearDown();
-    }
     ScriptedLine* Line() const { return line_; }
     // Serves the GUI thread's queue until the line's record satisfies done.
     bool UntilLine(const std::function<bool(const LineRecord&)>& done) {
         return PumpUntil([&] { return done(line_->Record()); });
     }
-
-    TCommPort port;
 
 private:
     std::unique_ptr<ScriptedLine> next_;

@@ -24,12 +24,7 @@ protected:
     void SetUp() override {
         CommTest::SetUp();
         ports.Link(ComNumber, pty.SlavePath());
-        FastTiming(port);
         port.SetComNumber(ComNumber);
-    }
-    void TearDown() override {
-        port.ClosePort();
-        CommTest::TearDown();
     }
 
     // Takes everything there is: a call reports the count at that moment, and bytes left in
@@ -51,7 +46,6 @@ protected:
 
     PtyPair pty;
     PortsDir ports;
-    TCommPort port;
     std::string received;
 };
 
@@ -104,33 +98,17 @@ TEST_F(PtyTest, ClosingWritesTheBytesStillInTheOutputRing) {
     EXPECT_EQ(std::string(far.begin(), far.end()), taken);
 }
 
-// The writer took the block and the close comes at once: the far side, reading only after
-// the close, still gets every byte.
-TEST_F(PtyTest, ACloseRightAfterABlockLosesNoByte) {
-    const std::string data = Pattern(4096, 3);
-    for (int run = 0; run < 5; ++run) {
+// Blocks handed over as fast as the ring takes them and the close right after the last one;
+// the far side reads only after the close and still gets every byte.
+TEST_F(PtyTest, ACloseRightAfterTheLastBlockLosesNoByte) {
+    for (const std::uint32_t size : {4096u, 4096u, 4096u, 12288u, 12288u}) {
+        const std::string data = Pattern(size, static_cast<int>(size));
         port.OpenPort();
-        ASSERT_EQ(port.PutBlock(data.data(), 4096), 4096u);
-        port.ClosePort();
-        const std::vector<std::uint8_t> far = pty.Read(data.size(), 2000);
-        ASSERT_EQ(std::string(far.begin(), far.end()), data) << "run " << run;
-    }
-}
-
-// 12 KiB handed over as fast as the ring takes them and the close right after the last
-// block; the far side reads only afterwards: what the line holds for it stays.
-TEST_F(PtyTest, ACloseAfterManyBlocksKeepsEveryByte) {
-    const std::string data = Pattern(12 * 1024, 5);
-    for (int run = 0; run < 3; ++run) {
-        port.OpenPort();
-        for (std::size_t at = 0; at < data.size();) {
-            at += port.PutBlock(data.data() + at, static_cast<std::uint32_t>(data.size() - at));
+        for (std::uint32_t at = 0; (at += port.PutBlock(data.data() + at, size - at)) < size;)
             Pump(1);
-        }
         port.ClosePort();
-        const std::vector<std::uint8_t> far = pty.Read(data.size(), 2000);
-        ASSERT_EQ(far.size(), data.size()) << "run " << run;
-        EXPECT_EQ(std::string(far.begin(), far.end()), data);
+        const std::vector<std::uint8_t> far = pty.Read(size, 2000);
+        ASSERT_EQ(std::string(far.begin(), far.end()), data) << size;
     }
 }
 
@@ -189,54 +167,40 @@ TEST_F(PtyTest, AFarSideThatReadsNothingDoesNotHoldTheClose) {
     EXPECT_TRUE(port.Open);
 }
 
-// A missing device, one that is no terminal, and a port another component holds open.
-TEST_F(PtyTest, FailedOpensShowTheErrorBoxAndRaiseNoOnOpen) {
+// A missing device, one that is no terminal, and a port another component holds open: the box
+// says no more than its fixed text, standard error names the device and the reason.
+TEST_F(PtyTest, FailedOpensShowTheBoxRaiseNoOnOpenAndSayWhyOnStandardError) {
     TCommPort second;
     FastTiming(second);
     int opened = 0;
     second.OnOpen = [&](TCommPort*, int) { ++opened; };
+    const auto failsSaying = [&](const std::string& device, const std::string& reason) {
+        testing::internal::CaptureStderr();
+        second.OpenPort();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(device), std::string::npos) << said;
+        EXPECT_NE(said.find(reason), std::string::npos) << said;
+        EXPECT_FALSE(second.Open || second.IsEnabled());
+    };
     ports.Link(9, "/nonexistent/ttyLIVAT");
     second.SetComNumber(9);
-    second.OpenPort();
+    failsSaying(ports.Path() + "/COM9", "No such file or directory");
     ports.Link(9, "/dev/null");
-    second.OpenPort();
+    failsSaying("/dev/null", "");
     port.OpenPort();
     ASSERT_TRUE(port.Open);
     second.SetComNumber(ComNumber);
-    second.OpenPort();
-    EXPECT_FALSE(second.Open || second.IsEnabled());
+    failsSaying(pty.SlavePath(), "another program is using the device");
     EXPECT_EQ(opened, 0);
     ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[2].text, "Can't open COM port");
-    EXPECT_EQ(boxes[2].caption, "COM port error");
-    EXPECT_EQ(boxes[2].flags, 0x10u);
-
+    for (const ShownBox& box : boxes) {
+        EXPECT_EQ(box.text, "Can't open COM port");
+        EXPECT_EQ(box.caption, "COM port error");
+        EXPECT_EQ(box.flags, 0x10u);
+    }
     port.ClosePort(); // a later open tries again; the closed port can be opened at once
     second.OpenPort();
     EXPECT_TRUE(second.Open);
-}
-
-// The box says no more than its fixed text; the user learns from standard error which device
-// it was and why.
-TEST_F(PtyTest, AFailedOpenNamesTheDeviceAndTheReasonOnStandardError) {
-    ports.Link(9, "/nonexistent/ttyLIVAT");
-    port.SetComNumber(9);
-    testing::internal::CaptureStderr();
-    port.OpenPort();
-    std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find(ports.Path() + "/COM9"), std::string::npos) << said;
-    EXPECT_NE(said.find("No such file or directory"), std::string::npos) << said;
-
-    port.SetComNumber(ComNumber);
-    port.OpenPort();
-    TCommPort second;
-    second.SetComNumber(ComNumber);
-    testing::internal::CaptureStderr();
-    second.OpenPort();
-    said = testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find(pty.SlavePath()), std::string::npos) << said;
-    EXPECT_NE(said.find("another program is using the device"), std::string::npos) << said;
-    EXPECT_EQ(boxes.back().text, "Can't open COM port");
 }
 
 } // namespace

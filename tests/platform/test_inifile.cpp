@@ -1,27 +1,18 @@
+#include "TempDirTest.h"
 #include "platform/Cp1251.h"
 #include "platform/Formats.h"
 #include "platform/IniFile.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 
 using namespace plat;
 namespace fs = std::filesystem;
 
 namespace {
 
-class IniFileTest : public ::testing::Test {
+class IniFileTest : public TempDirTest {
 protected:
-    void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "ini_test_XXXXXX").string();
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
-    }
     void TearDown() override {
         SetDecimalSeparator('.');
-        fs::remove_all(dir_);
+        TempDirTest::TearDown();
     }
 
     TIniFile Make(const std::string& bytes) {
@@ -29,8 +20,6 @@ protected:
         std::ofstream(file, std::ios::binary) << bytes;
         return TIniFile(file.string());
     }
-
-    fs::path dir_;
 };
 
 } // namespace

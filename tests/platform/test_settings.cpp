@@ -1,12 +1,7 @@
+#include "TempDirTest.h"
 #include "platform/Settings.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 using namespace plat;
@@ -14,33 +9,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SettingsTest : public ::testing::Test {
+class SettingsTest : public TempDirTest {
 protected:
     void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "settings_test_XXXXXX").string();
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
+        TempDirTest::SetUp();
         file_ = dir_ / "livat" / "registry.txt"; // the folder does not exist yet
         setenv("LIVAT_REGISTRY_FILE", file_.c_str(), 1);
     }
     void TearDown() override {
         unsetenv("LIVAT_REGISTRY_FILE");
-        fs::remove_all(dir_);
+        TempDirTest::TearDown();
     }
-
     std::string FileText() const { return ReadText(file_); }
-    static std::string ReadText(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    void WriteText(const std::string& text) {
-        fs::create_directories(file_.parent_path());
-        std::ofstream(file_, std::ios::binary) << text;
-    }
 
-    fs::path dir_;
     fs::path file_;
 };
 
@@ -128,7 +109,8 @@ TEST_F(SettingsTest, MissingOrMistypedValuesRaise) {
 
 TEST_F(SettingsTest, MalformedFileReadsEmptyAndIsKeptUntilReplaced) {
     const std::string garbage = "[Software\\Livat\\ND307]\nPortIndex=2\n";
-    WriteText(garbage);
+    fs::create_directories(file_.parent_path());
+    std::ofstream(file_, std::ios::binary) << garbage;
     TRegistry reg;
     EXPECT_FALSE(reg.KeyExists("Software\\Livat\\ND307"));
     EXPECT_FALSE(reg.OpenKey("Software\\Livat\\ND307", false));
@@ -148,9 +130,7 @@ TEST_F(SettingsTest, WritesReplaceTheFileWhole) {
     // new text arrives under the name by rename, never by rewriting in place.
     std::ifstream early(file_, std::ios::binary);
     reg.WriteString("Language", std::string(100000, 'x'));
-    std::stringstream seen;
-    seen << early.rdbuf();
-    EXPECT_EQ(seen.str(), before);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(early), {}), before);
     for (const auto& entry : fs::directory_iterator(file_.parent_path())) {
         const std::string name = entry.path().filename().string();
         EXPECT_TRUE(name == "registry.txt" || name == "registry.txt.lock") << name;
