@@ -3,6 +3,8 @@
 #include "CommTestSupport.h"
 #include "platform/SerialLine.h"
 
+#include <array>
+
 namespace {
 
 class LineSettings : public ScriptedTest {
@@ -102,10 +104,8 @@ TEST(LineSettingsRoundTrip, SettingsFoundAtTheOpenMapBack) {
     dcb.StopBits = plat::TWOSTOPBITS;
     dcb.Flags = 0x1311;
     const plat::DCB back = plat::DcbFromTermios(plat::TermiosFromDcb(dcb));
-    EXPECT_EQ(back.BaudRate, 56000u);
-    EXPECT_EQ(back.ByteSize, 7);
-    EXPECT_EQ(back.Parity, plat::MARKPARITY);
-    EXPECT_EQ(back.StopBits, plat::TWOSTOPBITS);
+    EXPECT_EQ((std::array<unsigned, 4>{back.BaudRate, back.ByteSize, back.Parity, back.StopBits}),
+              (std::array<unsigned, 4>{56000, 7, plat::MARKPARITY, plat::TWOSTOPBITS}));
     EXPECT_TRUE((back.Flags & plat::DCB_OUTX) && (back.Flags & plat::DCB_INX));
     dcb.Parity = plat::ODDPARITY;
     EXPECT_EQ(plat::DcbFromTermios(plat::TermiosFromDcb(dcb)).Parity, plat::ODDPARITY);

@@ -12,6 +12,13 @@ protected:
         port.OnOpen = [this](TCommPort*, int) { events.push_back("open"); };
         port.OnClose = [this](TCommPort*) { events.push_back("close"); };
     }
+    // Opens the port with bytes unread in its input ring and forgets the events so far.
+    void OpenWithUnreadInput(const std::string& bytes) {
+        port.OpenPort();
+        Line()->Feed(bytes);
+        ASSERT_TRUE(PumpUntil([&] { return port.InBuffUsed() == bytes.size(); }));
+        events.clear();
+    }
     Strings events;
 };
 
@@ -65,10 +72,7 @@ TEST_F(PropertyTest, OpenAndCloseActOnlyOnAChangeUnlessForced) {
     port.SetOpen(false);
     EXPECT_EQ(events, (Strings{"open", "close"}));
 
-    port.OpenPort();
-    Line()->Feed("old");
-    ASSERT_TRUE(PumpUntil([&] { return port.InBuffUsed() == 3; }));
-    events.clear();
+    OpenWithUnreadInput("old");
     port.Open = false; // as the forms do: force an open, here of a port that is open
     port.SetOpen(true);
     EXPECT_EQ(events, (Strings{"close", "open"}));
@@ -81,10 +85,7 @@ TEST_F(PropertyTest, ComNumberAndSizesWrittenWhileOpen) {
     EXPECT_EQ(events, (Strings{"open", "close"}));
     EXPECT_FALSE(port.Open);
 
-    port.OpenPort();
-    Line()->Feed("lost");
-    ASSERT_TRUE(PumpUntil([&] { return port.InBuffUsed() == 4; }));
-    events.clear();
+    OpenWithUnreadInput("lost");
     port.SetIBuffSize(64);
     port.SetOBuffSize(128);
     EXPECT_EQ(events, (Strings{"close", "open", "close", "open"}));
