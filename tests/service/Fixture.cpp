@@ -6,6 +6,9 @@
 #include "platform/qt/Application.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
 
 #include <cstdlib>
 #include <fstream>
@@ -130,4 +133,31 @@ std::vector<int> FormTest::AllKeys() {
         for (int key = first; key <= last; ++key)
             keys.push_back(key);
     return keys;
+}
+
+RecorderRun::RecorderRun() {
+    std::filesystem::create_symlink(pty_.SlavePath(), PortsDir() / "COM5");
+}
+
+RecorderRun::~RecorderRun() {
+    Destroy();
+    sim_.Stop();
+}
+
+TNdForm& RecorderRun::Open(const std::string& commandLine) {
+    TNdForm& f = Create(commandLine);
+    for (int row = 0; row < 112; ++row)
+        f.ListView->AddItem("m" + std::to_string(row), {"T7000", "", ""});
+    for (int row = 0; row < 12; ++row)
+        f.ListViewPar->AddItem("p" + std::to_string(row), {"T7000", ""});
+    for (int mode = 0; mode <= 10; ++mode)
+        f.ComboBox1->addItem(QString("mode%1").arg(mode));
+    f.ComboBox3->setCurrentIndex(4);
+    f.Button5Click();
+    return f;
+}
+
+bool RecorderRun::WaitIdle(int ms) {
+    return guitest::PumpUntil(
+        [this] { return form_->Button3->isEnabled() && form_->CheckBox1->isEnabled(); }, ms);
 }

@@ -1,8 +1,11 @@
-// Event pumping and the program folder shared by the GUI tests of both programs. Header-only, so
-// the support library itself stays free of the GUI toolkit for the builds without it.
+// Event pumping, keys and the program folder shared by the GUI tests of both programs.
+// Header-only, so the support library itself stays free of the GUI toolkit for the builds
+// without it.
 #pragma once
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
 
 #include <chrono>
 #include <filesystem>
@@ -26,6 +29,25 @@ inline bool PumpUntil(const std::function<bool()>& done, int ms) {
 
 inline void Pump(int ms) {
     PumpUntil([] { return false; }, ms);
+}
+
+// Shows the window and waits until it is the active one, as the operator's click makes it.
+inline void ShowActive(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    PumpUntil([&] { return window.isActiveWindow(); }, 1000);
+}
+
+// A key pressed on the widget, with the text the keyboard gives it (a text widget types that
+// text; without it the key would pass on to the parent).
+inline void Press(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    const QString text = key == Qt::Key_Tab || key == Qt::Key_Backtab    ? QStringLiteral("\t")
+                         : key == Qt::Key_Return || key == Qt::Key_Enter ? QStringLiteral("\r")
+                         : key == Qt::Key_Escape                         ? QStringLiteral("\x1b")
+                                                                         : QString();
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(target, &press);
+    Pump(5);
 }
 
 // Where the test program lies: files copied beside the program are there.

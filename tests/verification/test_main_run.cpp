@@ -10,8 +10,6 @@
 #include "verification/signals.h"
 
 #include "platform/Settings.h"
-#include "support/PtyPair.h"
-#include "support/RecorderSim.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -22,50 +20,9 @@
 
 namespace {
 
-constexpr int ConnectPageIndex = 5;
 constexpr int SignalPageIndex = 6;
 constexpr int UpDnPageIndex = 7;
 const std::string Greeting = "Поверка НД 3.07: Последовательный порт открыт!";
-
-class RecorderRun : public WizardTest {
-protected:
-    RecorderRun() {
-        std::filesystem::create_symlink(pty_.SlavePath(), PortsDir() / "COM5");
-        sim_.SetRegister(0x0400, 12345);
-        sim_.SetRegister(0x0401, 24);
-    }
-    ~RecorderRun() override {
-        Destroy();
-        sim_.Stop();
-    }
-
-    // The wizard on its connection page, as the operator reaches it.
-    TMainForm& AtConnectPage() {
-        TMainForm& f = CreateWizard();
-        f.FormActivate();
-        f.FFrames[0]->setVisible(false);
-        f.FCurrent = ConnectPageIndex;
-        ConnectFrame->ShowFrame();
-        return f;
-    }
-
-    // Connects on COM5 and waits for the configuration read.
-    TMainForm& Connected() {
-        TMainForm& f = AtConnectPage();
-        ConnectFrame->ComboBox1->setCurrentIndex(4);
-        ConnectFrame->Button1->click();
-        EXPECT_TRUE(wizardtest::PumpUntil([&] { return f.NextButton->isEnabled(); }, 5000));
-        return f;
-    }
-
-    // Until the port has been closed after a stored result.
-    bool WaitPortClosed(TMainForm& f) {
-        return wizardtest::PumpUntil([&] { return !f.CommPort1->IsEnabled(); }, 8000);
-    }
-
-    PtyPair pty_;
-    RecorderSim sim_;
-};
 
 TEST_F(RecorderRun, ConnectReadsTheConfigurationAndRemembersTheChoices) {
     sim_.Serve(pty_.MasterFd());
