@@ -3,7 +3,6 @@
 #include "service/main_language.h"
 
 #include "platform/Cp1251.h"
-#include "platform/qt/Application.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,35 +13,12 @@
 #include <fstream>
 #include <unistd.h>
 
-namespace guitest {
-
 namespace {
 
-// One application object for the whole test program, with the Qt hooks of the real programs.
-class GuiEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "test_service";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
-        plat::InstallQtHooks();
-    }
-    void TearDown() override {
-        plat::RemoveQtHooks();
-        delete app_;
-    }
-
-private:
-    QApplication* app_ = nullptr;
-};
-
 [[maybe_unused]] const auto* const environment =
-    ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+    ::testing::AddGlobalTestEnvironment(new guitest::GuiEnvironment);
 
 } // namespace
-
-} // namespace guitest
 
 FormTest::FormTest() {
     std::string pattern = (std::filesystem::temp_directory_path() / "nd307test.XXXXXX").string();

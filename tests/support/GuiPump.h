@@ -1,11 +1,16 @@
-// Event pumping, keys and the program folder shared by the GUI tests of both programs.
+// The application object, event pumping, keys and the program folder shared by the GUI tests of
+// both programs.
 // Header-only, so the support library itself stays free of the GUI toolkit for the builds
 // without it.
 #pragma once
 
+#include "platform/qt/Application.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QWidget>
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
@@ -14,6 +19,27 @@
 #include <thread>
 
 namespace guitest {
+
+// One application object for the whole test program, with the Qt hooks of the real programs;
+// made at once where a test needs it before the test environment is set up.
+inline void EnsureApplication() {
+    if (QCoreApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "guitest";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+    plat::InstallQtHooks();
+}
+
+// Registered once per test program: the application lives until the program ends.
+class GuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { EnsureApplication(); }
+    void TearDown() override {
+        plat::RemoveQtHooks();
+        delete QCoreApplication::instance();
+    }
+};
 
 // Runs the toolkit's loop alone, as the programs do, until done() or ms pass: what other threads
 // queue for the GUI thread must reach it through the platform's wake hook.

@@ -159,9 +159,8 @@ inline void CheckCells(const QTableWidget* view, TextFaults& faults) {
             option.widget = view;
             const QRect room = style->subElementRect(QStyle::SE_ItemViewItemText, &option, view);
             const int need = QFontMetrics(font).horizontalAdvance(item->text());
-            if (need > room.width() - 2 * margin) {
+            if (need > room.width() - 2 * margin)
                 Report(faults, view, item->text(), need, room.width() - 2 * margin);
-            }
         }
     }
 }

@@ -14,7 +14,6 @@
 #include "verification/signals.h"
 
 #include "platform/Formats.h"
-#include "platform/qt/Application.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -27,41 +26,10 @@
 #include <tuple>
 #include <unistd.h>
 
-namespace wizardtest {
-
 namespace {
-
-QApplication* application = nullptr;
-
-// The application object lives until the test program ends.
-class GuiEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { EnsureApplication(); }
-    void TearDown() override {
-        if (!application) return;
-        plat::RemoveQtHooks();
-        delete application;
-        application = nullptr;
-    }
-};
 
 [[maybe_unused]] const auto* const environment =
-    ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
-
-} // namespace
-
-void EnsureApplication() {
-    if (QCoreApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_verification";
-    static char* argv[] = {name, nullptr};
-    application = new QApplication(argc, argv);
-    plat::InstallQtHooks();
-}
-
-} // namespace wizardtest
-
-namespace {
+    ::testing::AddGlobalTestEnvironment(new guitest::GuiEnvironment);
 
 // Six steady signals and eight events, plausible for a 220 V / 50 Hz recorder.
 const char* const SampleSignals =
@@ -93,7 +61,6 @@ void ResetSignals() {
 }
 
 WizardTest::WizardTest() {
-    wizardtest::EnsureApplication();
     std::string pattern = (std::filesystem::temp_directory_path() / "vrf307test.XXXXXX").string();
     if (::mkdtemp(pattern.data())) dir_ = pattern;
     std::filesystem::create_directories(PortsDir());

@@ -26,9 +26,8 @@ class QWidget;
 
 namespace wizardtest {
 
-// Creates the application object once (offscreen in the tests); safe to call from anywhere.
-void EnsureApplication();
 using guitest::ArtefactDir;
+using guitest::EnsureApplication;
 using guitest::Pump;
 using guitest::PumpUntil;
 

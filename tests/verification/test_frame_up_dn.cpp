@@ -1,10 +1,8 @@
-// The dips and swells page: set and result cells, the failed registration, the two buttons.
+// The dips and swells page: set and result cells, the failed registration.
 #include "WizardTest.h"
 
 #include "verification/frame_up_dn.h"
 #include "verification/signals.h"
-
-#include <QPushButton>
 
 #include <memory>
 
@@ -61,18 +59,6 @@ TEST_F(UpDnPage, SetAndResultCellsAndNothingRegistered) {
     EXPECT_FLOAT_EQ(EventSignals[0].errDuration, -100.0f);  // the errors stay stored
     EXPECT_EQ(Cell(0, 1), "1.200 (264.00 B) /1.215/0.015"); // the cells stay as they were
     EXPECT_FALSE(wizardtest::RowChecked(*page_->ListView, 0));
-}
-
-TEST_F(UpDnPage, OnlyWorkModeEnablesReading) {
-    EXPECT_FALSE(page_->Button2->isEnabled());
-    page_->WorkModeStarted();
-    EXPECT_TRUE(page_->Button2->isEnabled());
-    EXPECT_EQ(Boxes().size(), 1u); // its text: the event run
-    page_->ShowFrame();
-    page_->Button2Click();
-    EXPECT_FALSE(page_->Button2->isEnabled());
-    wizardtest::Pump(20);
-    page_->hide();
 }
 
 } // namespace

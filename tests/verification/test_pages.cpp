@@ -1,25 +1,19 @@
-// The simple pages of the wizard: what each hands to the page sequence, the insulation entry's
-// separator switching, the inspection answer driving Next, and the About box.
+// The simple pages of the wizard: the insulation entry's separator switching, the inspection answer driving Next, and the About box.
 #include "WizardTest.h"
 
 #include "verification/base_frame.h"
 #include "verification/form_about.h"
-#include "verification/frame_climat.h"
 #include "verification/frame_impedance.h"
-#include "verification/frame_isolation.h"
 #include "verification/frame_magnify.h"
 #include "verification/frame_select_type.h"
-#include "verification/frame_tools.h"
 
 #include "platform/Formats.h"
 #include "platform/Shell.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -59,23 +53,6 @@ TEST_F(PageTest, ResistanceKeepsTheSeparatorThatWorked) {
         }
         EXPECT_EQ(plat::GetDecimalSeparator(), '.') << text;
     }
-}
-
-// The defaults reach the sequence test; here the lists' last items and the values they give.
-TEST_F(PageTest, PagesHandOverTheirChoices) {
-    auto climat = std::make_unique<TClimatFrame>();
-    auto isolation = std::make_unique<TIsolationFrame>();
-    auto tools = std::make_unique<TToolsFrame>();
-    EXPECT_FALSE(isolation->GetPassed());
-    EXPECT_EQ(tools->GetStandardDate() + tools->GetCertificateNumber(), "");
-    climat->ComboBox1->setCurrentIndex(climat->ComboBox1->count() - 1);
-    climat->ComboBox2->setCurrentIndex(climat->ComboBox2->count() - 1);
-    climat->ComboBox3->setCurrentIndex(climat->ComboBox3->count() - 1);
-    EXPECT_EQ(climat->GetTemperature(), 50);
-    EXPECT_EQ(climat->GetHumidity(), 100);
-    EXPECT_EQ(climat->GetPressure(), 106);
-    tools->Memo1->setPlainText(QString::fromUtf8("Генератор\nзав.№7"));
-    EXPECT_EQ(tools->GetStandardName(), "Генератор\r\nзав.№7");
 }
 
 TEST_F(PageTest, AboutBoxOpensItsAddressAndEachBoxStandsAlone) {
