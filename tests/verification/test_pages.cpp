@@ -1,4 +1,5 @@
-// The simple pages of the wizard: the insulation entry's separator switching, the inspection answer driving Next, and the About box.
+// The simple pages of the wizard: the insulation entry's separator switching, the inspection
+// answer driving Next, and the About box.
 #include "WizardTest.h"
 
 #include "verification/base_frame.h"
