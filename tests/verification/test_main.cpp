@@ -8,11 +8,8 @@
 
 #include <QAbstractButton>
 #include <QMessageBox>
-#include <QTimer>
 
 namespace {
-
-using Lines = std::vector<std::string>;
 
 TEST_F(WizardTest, FormSetsTheSeparatorTitleAndIdlePort) {
     plat::SetDecimalSeparator(',');
