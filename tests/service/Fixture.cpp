@@ -3,43 +3,22 @@
 #include "service/main_language.h"
 
 #include "platform/Cp1251.h"
-#include "platform/qt/Application.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
 
 #include <cstdlib>
 #include <fstream>
 #include <unistd.h>
 
-namespace guitest {
-
 namespace {
 
-// One application object for the whole test program, with the Qt hooks of the real programs.
-class GuiEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "test_service";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
-        plat::InstallQtHooks();
-    }
-    void TearDown() override {
-        plat::RemoveQtHooks();
-        delete app_;
-    }
-
-private:
-    QApplication* app_ = nullptr;
-};
-
 [[maybe_unused]] const auto* const environment =
-    ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+    ::testing::AddGlobalTestEnvironment(new guitest::GuiEnvironment);
 
 } // namespace
-
-} // namespace guitest
 
 FormTest::FormTest() {
     std::string pattern = (std::filesystem::temp_directory_path() / "nd307test.XXXXXX").string();
@@ -130,4 +109,31 @@ std::vector<int> FormTest::AllKeys() {
         for (int key = first; key <= last; ++key)
             keys.push_back(key);
     return keys;
+}
+
+RecorderRun::RecorderRun() {
+    std::filesystem::create_symlink(pty_.SlavePath(), PortsDir() / "COM5");
+}
+
+RecorderRun::~RecorderRun() {
+    Destroy();
+    sim_.Stop();
+}
+
+TNdForm& RecorderRun::Open(const std::string& commandLine) {
+    TNdForm& f = Create(commandLine);
+    for (int row = 0; row < 112; ++row)
+        f.ListView->AddItem("m" + std::to_string(row), {"T7000", "", ""});
+    for (int row = 0; row < 12; ++row)
+        f.ListViewPar->AddItem("p" + std::to_string(row), {"T7000", ""});
+    for (int mode = 0; mode <= 10; ++mode)
+        f.ComboBox1->addItem(QString("mode%1").arg(mode));
+    f.ComboBox3->setCurrentIndex(4);
+    f.Button5Click();
+    return f;
+}
+
+bool RecorderRun::WaitIdle(int ms) {
+    return guitest::PumpUntil(
+        [this] { return form_->Button3->isEnabled() && form_->CheckBox1->isEnabled(); }, ms);
 }

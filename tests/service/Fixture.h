@@ -9,6 +9,8 @@
 #include "platform/MessageBox.h"
 #include "platform/Settings.h"
 #include "support/GuiPump.h"
+#include "support/PtyPair.h"
+#include "support/RecorderSim.h"
 
 #include <gtest/gtest.h>
 
@@ -56,4 +58,20 @@ protected:
 private:
     Lines boxes_;
     plat::MessageBoxHook previousBoxHook_;
+};
+
+// A form on COM5, a pseudo-terminal whose other end the recorder simulator serves once a test
+// has set it up.
+class RecorderRun : public FormTest {
+protected:
+    RecorderRun();
+    ~RecorderRun() override;
+
+    // The port opened, with list rows and mode names as a language module would build them.
+    TNdForm& Open(const std::string& commandLine = "nd307");
+    // Until the form is idle again after a request.
+    bool WaitIdle(int ms = 8000);
+
+    PtyPair pty_;
+    RecorderSim sim_;
 };

@@ -4,10 +4,7 @@
 
 #include "platform/Formats.h"
 
-#include <QAction>
-#include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>

@@ -4,47 +4,25 @@
 
 #include "service/main_language.h"
 
-#include <QApplication>
-#include <QKeyEvent>
 #include <QPushButton>
 
-namespace {
-
-void PressOn(QWidget* target, int key) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier,
-                    key == Qt::Key_Escape ? QStringLiteral("\x1b") : QStringLiteral("\r"));
-    QApplication::sendEvent(target, &press);
-    guitest::Pump(5);
-}
-
-void Activate(QWidget& window) {
-    window.show();
-    window.activateWindow();
-    guitest::PumpUntil([&] { return window.isActiveWindow(); }, 1000);
-}
-
-} // namespace
-
-TEST_F(FormTest, EnterPressesTheFocusedButtonOfTheMainForm) {
+TEST_F(FormTest, EnterPressesTheFocusedButtonAndEscClosesTheDiagnostics) {
     TNdForm& form = Create();
     FirstActivationDone = true;
-    Activate(form);
+    guitest::ShowActive(form);
     form.Button3->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), form.Button3);
     int clicks = 0;
     QObject::connect(form.Button3, &QPushButton::clicked, [&clicks] { ++clicks; });
-    PressOn(form.Button3, Qt::Key_Return);
+    guitest::Press(form.Button3, Qt::Key_Return);
     EXPECT_EQ(clicks, 1);
-}
 
-TEST_F(FormTest, DiagnosticsDialogClosesByEscAndByEnterOnClose) {
-    Create();
     TForm_dgn& dialog = Dialog();
-    Activate(dialog);
-    PressOn(&dialog, Qt::Key_Escape);
+    guitest::ShowActive(dialog);
+    guitest::Press(&dialog, Qt::Key_Escape);
     EXPECT_FALSE(dialog.isVisible());
-    Activate(dialog);
+    guitest::ShowActive(dialog);
     dialog.BitBtn3->setFocus();
-    PressOn(dialog.BitBtn3, Qt::Key_Enter);
+    guitest::Press(dialog.BitBtn3, Qt::Key_Enter);
     EXPECT_FALSE(dialog.isVisible());
 }

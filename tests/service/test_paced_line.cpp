@@ -7,12 +7,6 @@
 
 #include "support/BusyMachine.h"
 #include "support/PacedLine.h"
-#include "support/PtyPair.h"
-#include "support/RecorderSim.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QPushButton>
 
 #include <optional>
 
@@ -25,21 +19,11 @@ TEST(ProductionTiming, TheProgramRunsAtTheRecordersPace) {
     ExpectRecorderPace(ProgramTiming);
 }
 
-class PacedMeasurementRead : public FormTest, public ::testing::WithParamInterface<PaceCase> {
+class PacedMeasurementRead : public RecorderRun, public ::testing::WithParamInterface<PaceCase> {
 protected:
-    PacedMeasurementRead() {
-        std::filesystem::create_symlink(pty_.SlavePath(), PortsDir() / "COM5");
-        // Shorter than the recorder's 3000 ms, still ample for a 251-byte reply at 57600 baud
-        // (44 ms) on a loaded machine.
-        TNdForm::LinkTiming = SerialTiming{400, 10, 50, 5, 2000};
-    }
-    ~PacedMeasurementRead() override {
-        Destroy();
-        sim_.Stop();
-    }
-
-    PtyPair pty_;
-    RecorderSim sim_;
+    // Shorter than the recorder's 3000 ms, still ample for a 251-byte reply at 57600 baud
+    // (44 ms) on a loaded machine.
+    PacedMeasurementRead() { TNdForm::LinkTiming = SerialTiming{400, 10, 50, 5, 2000}; }
 };
 
 TEST_P(PacedMeasurementRead, EveryReadSucceedsWithoutAResend) {
@@ -48,11 +32,7 @@ TEST_P(PacedMeasurementRead, EveryReadSucceedsWithoutAResend) {
     sim_.Serve(pty_.MasterFd());
     std::optional<BusyMachine> busy;
     if (GetParam().busy) busy.emplace();
-    TNdForm& f = Create("nd307");
-    for (int row = 0; row < 112; ++row)
-        f.ListView->AddItem("m" + std::to_string(row), {"T7000", "", ""});
-    f.ComboBox3->setCurrentIndex(4);
-    f.Button5Click();
+    TNdForm& f = Open();
     ASSERT_TRUE(f.CommPort1->IsEnabled());
     ASSERT_EQ(f.CommPort1->Timing.StatusPauseMs, 50u);
     f.PageControl->SetActivePageIndex(0);
@@ -63,9 +43,7 @@ TEST_P(PacedMeasurementRead, EveryReadSucceedsWithoutAResend) {
         sim_.SetPace({57600, GetParam().chunkBytes, static_cast<unsigned>(read * 7 % 40)});
         f.ListView->SetCell(114 - 3, 1, "");
         f.Button3Click();
-        ASSERT_TRUE(guitest::PumpUntil(
-            [&] { return f.Button3->isEnabled() && f.CheckBox1->isEnabled(); }, 10000))
-            << "read " << read;
+        ASSERT_TRUE(WaitIdle(10000)) << "read " << read;
         ASSERT_EQ(f.ListView->Cell(114 - 3, 1), "114.500") << "read " << read;
     }
     // Each block sent once: no reply was found broken and sent for again.

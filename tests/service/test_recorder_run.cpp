@@ -7,8 +7,6 @@
 #include "service/main_language.h"
 
 #include "platform/DateTime.h"
-#include "support/PtyPair.h"
-#include "support/RecorderSim.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,41 +21,10 @@
 
 namespace {
 
-class RecorderRun : public FormTest {
-protected:
-    RecorderRun() { std::filesystem::create_symlink(pty_.SlavePath(), PortsDir() / "COM5"); }
-    ~RecorderRun() override {
-        Destroy();
-        sim_.Stop();
-    }
-
-    // A form on COM5 with list rows and mode names as a language module would build them.
-    TNdForm& Open(const std::string& commandLine = "nd307") {
-        TNdForm& f = Create(commandLine);
-        for (int row = 0; row < 112; ++row)
-            f.ListView->AddItem("m" + std::to_string(row), {"T7000", "", ""});
-        for (int row = 0; row < 12; ++row)
-            f.ListViewPar->AddItem("p" + std::to_string(row), {"T7000", ""});
-        for (int mode = 0; mode <= 10; ++mode)
-            f.ComboBox1->addItem(QString("mode%1").arg(mode));
-        f.ComboBox3->setCurrentIndex(4);
-        f.Button5Click();
-        return f;
-    }
-
-    bool WaitIdle(int ms = 8000) {
-        return guitest::PumpUntil(
-            [this] { return form_->Button3->isEnabled() && form_->CheckBox1->isEnabled(); }, ms);
-    }
-
-    void SetClock(const std::uint16_t (&clock)[7]) {
-        for (int i = 0; i < 7; ++i)
-            sim_.SetRegister(static_cast<std::uint16_t>(0x040A + i), clock[i]);
-    }
-
-    PtyPair pty_;
-    RecorderSim sim_;
-};
+void SetClock(RecorderSim& sim, const std::uint16_t (&clock)[7]) {
+    for (int i = 0; i < 7; ++i)
+        sim.SetRegister(static_cast<std::uint16_t>(0x040A + i), clock[i]);
+}
 
 TEST_F(RecorderRun, ParameterReadFillsTheListTheNumberAndTheClockFields) {
     sim_.SetRegister(0x0400, 65535);
@@ -65,7 +32,7 @@ TEST_F(RecorderRun, ParameterReadFillsTheListTheNumberAndTheClockFields) {
     sim_.SetRegister(0x0402, 3);
     for (std::uint16_t i = 0; i < 6; ++i)
         sim_.SetRegister(static_cast<std::uint16_t>(0x0404 + i), static_cast<std::uint16_t>(i + 1));
-    SetClock({0, 7, 9, 3, 5, 3, 14});
+    SetClock(sim_, {0, 7, 9, 3, 5, 3, 14});
     sim_.SetRegister(0x0411, 1);
     sim_.Serve(pty_.MasterFd());
     TNdForm& f = Open("nd307 /zolvy");
@@ -240,7 +207,7 @@ TEST_F(RecorderRun, RussianModuleFirstReadDiagnosticsAndYes) {
     std::filesystem::create_symlink(pty_.SlavePath(), PortsDir() / "COM1");
     sim_.SetRegister(0x0400, 1234);
     sim_.SetRegister(0x0402, 5);
-    SetClock({5, 30, 14, 2, 10, 6, 25});
+    SetClock(sim_, {5, 30, 14, 2, 10, 6, 25});
     sim_.Serve(pty_.MasterFd());
     SetProgramFolder(guitest::ArtefactDir().string());
     TNdForm& f = Create();

@@ -66,47 +66,33 @@ inline void CheckLabel(const QLabel* label, TextFaults& faults) {
     }
     if (label->wordWrap()) {
         for (const QString& word : label->text().split(QRegularExpression(QStringLiteral("\\s+"))))
-            if (label->fontMetrics().horizontalAdvance(word) > room.width())
-                Report(faults, label, word, label->fontMetrics().horizontalAdvance(word),
-                       room.width());
+            if (const int need = label->fontMetrics().horizontalAdvance(word); need > room.width())
+                Report(faults, label, word, need, room.width());
     }
     const QWidget* parent = label->parentWidget();
     if (!parent) return;
     const QRect onParent = text.translated(label->pos());
+    const std::string what = NameOf(label) + " \"" + label->text().toStdString() + "\"";
     if (!parent->rect().contains(onParent))
-        faults.push_back(NameOf(label) + " \"" + label->text().toStdString() + "\" runs out of " +
-                         NameOf(parent));
-    for (const QObject* child : parent->children()) {
-        const auto* sibling = qobject_cast<const QWidget*>(child);
-        if (!sibling || sibling == label || !sibling->isVisible() || sibling->isWindow()) continue;
-        if (sibling->geometry().intersects(onParent))
-            faults.push_back(NameOf(label) + " \"" + label->text().toStdString() +
-                             "\" lies under " + NameOf(sibling));
-    }
+        faults.push_back(what + " runs out of " + NameOf(parent));
+    for (const QWidget* sibling : parent->findChildren<const QWidget*>(Qt::FindDirectChildrenOnly))
+        if (sibling != label && sibling->isVisible() && !sibling->isWindow() &&
+            sibling->geometry().intersects(onParent))
+            faults.push_back(what + " lies under " + NameOf(sibling));
 }
 
-inline void CheckPushButton(const QPushButton* button, TextFaults& faults) {
+// The room the style leaves for a button's text, beside its icon or its indicator.
+inline void CheckButton(const QAbstractButton* button, QStyle::SubElement contents,
+                        TextFaults& faults) {
     if (button->text().isEmpty()) return;
     QStyleOptionButton option;
     option.initFrom(button);
     option.text = button->text();
     option.icon = button->icon();
     option.iconSize = button->iconSize();
-    const QRect room =
-        button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    const QRect room = button->style()->subElementRect(contents, &option, button);
     int need = Advance(button->fontMetrics(), button->text());
     if (!button->icon().isNull()) need += button->iconSize().width() + 4;
-    if (need > room.width()) Report(faults, button, button->text(), need, room.width());
-}
-
-inline void CheckIndicatorButton(const QAbstractButton* button, QStyle::SubElement contents,
-                                 TextFaults& faults) {
-    if (button->text().isEmpty()) return;
-    QStyleOptionButton option;
-    option.initFrom(button);
-    option.text = button->text();
-    const QRect room = button->style()->subElementRect(contents, &option, button);
-    const int need = Advance(button->fontMetrics(), button->text());
     if (need > room.width()) Report(faults, button, button->text(), need, room.width());
 }
 
@@ -173,9 +159,8 @@ inline void CheckCells(const QTableWidget* view, TextFaults& faults) {
             option.widget = view;
             const QRect room = style->subElementRect(QStyle::SE_ItemViewItemText, &option, view);
             const int need = QFontMetrics(font).horizontalAdvance(item->text());
-            if (need > room.width() - 2 * margin) {
+            if (need > room.width() - 2 * margin)
                 Report(faults, view, item->text(), need, room.width() - 2 * margin);
-            }
         }
     }
 }
@@ -192,11 +177,11 @@ inline TextFaults ClippedTexts(const QWidget& window) {
         if (const auto* label = qobject_cast<const QLabel*>(w))
             fit::CheckLabel(label, faults);
         else if (const auto* button = qobject_cast<const QPushButton*>(w))
-            fit::CheckPushButton(button, faults);
+            fit::CheckButton(button, QStyle::SE_PushButtonContents, faults);
         else if (const auto* check = qobject_cast<const QCheckBox*>(w))
-            fit::CheckIndicatorButton(check, QStyle::SE_CheckBoxContents, faults);
+            fit::CheckButton(check, QStyle::SE_CheckBoxContents, faults);
         else if (const auto* radio = qobject_cast<const QRadioButton*>(w))
-            fit::CheckIndicatorButton(radio, QStyle::SE_RadioButtonContents, faults);
+            fit::CheckButton(radio, QStyle::SE_RadioButtonContents, faults);
         else if (const auto* box = qobject_cast<const QGroupBox*>(w))
             fit::CheckGroupBox(box, faults);
         else if (const auto* combo = qobject_cast<const QComboBox*>(w))

@@ -14,51 +14,22 @@
 #include "verification/signals.h"
 
 #include "platform/Formats.h"
-#include "platform/qt/Application.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QWidget>
 
 #include <cstdlib>
 #include <fstream>
+#include <tuple>
 #include <unistd.h>
 
-namespace wizardtest {
-
 namespace {
-
-QApplication* application = nullptr;
-
-// The application object lives until the test program ends.
-class GuiEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { EnsureApplication(); }
-    void TearDown() override {
-        if (!application) return;
-        plat::RemoveQtHooks();
-        delete application;
-        application = nullptr;
-    }
-};
 
 [[maybe_unused]] const auto* const environment =
-    ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
-
-} // namespace
-
-void EnsureApplication() {
-    if (QCoreApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "test_verification";
-    static char* argv[] = {name, nullptr};
-    application = new QApplication(argc, argv);
-    plat::InstallQtHooks();
-}
-
-} // namespace wizardtest
-
-namespace {
+    ::testing::AddGlobalTestEnvironment(new guitest::GuiEnvironment);
 
 // Six steady signals and eight events, plausible for a 220 V / 50 Hz recorder.
 const char* const SampleSignals =
@@ -90,7 +61,6 @@ void ResetSignals() {
 }
 
 WizardTest::WizardTest() {
-    wizardtest::EnsureApplication();
     std::string pattern = (std::filesystem::temp_directory_path() / "vrf307test.XXXXXX").string();
     if (::mkdtemp(pattern.data())) dir_ = pattern;
     std::filesystem::create_directories(PortsDir());
@@ -104,6 +74,10 @@ WizardTest::WizardTest() {
             if (onBox_) onBox_(text);
             return answer_;
         });
+    previousShellHook_ = plat::SetShellOpenHook([this](const std::string& target) {
+        opened_.push_back(target);
+        return true;
+    });
     TMainForm::LinkTiming = SerialTiming{150, 5, 20, 5, 2000};
     TFormProgress::TickInterval = 2;
     plat::SetDecimalSeparator('.');
@@ -113,9 +87,13 @@ WizardTest::WizardTest() {
 WizardTest::~WizardTest() {
     Destroy();
     plat::SetMessageBoxHook(previousBoxHook_);
+    plat::SetShellOpenHook(previousShellHook_);
     TMainForm::LinkTiming = SerialTiming{};
     TFormProgress::TickInterval = 1000;
+    // Writing a protocol leaves its own separators in force.
     plat::SetDecimalSeparator('.');
+    plat::SetDateSeparator('.');
+    plat::SetTimeSeparator(':');
     ResetSignals();
     ::unsetenv("LIVAT_REGISTRY_FILE");
     ::unsetenv("LIVAT_PORTS_DIR");
@@ -137,43 +115,61 @@ TMainForm& WizardTest::CreateForm() {
 
 namespace {
 
-template <class Page> void AddPage(std::vector<std::unique_ptr<QWidget>>& pages, Page*& global) {
-    auto page = std::make_unique<Page>(nullptr);
-    global = page.get();
-    pages.push_back(std::move(page));
+// Every page the wizard builds, in its order, through the global it is known by.
+template <class F> void ForEachPage(F&& f) {
+    std::apply([&f](auto*&... page) { (f(page), ...); },
+               std::tie(SelTypeFrame, ClimatFrame, MagnifyFrame, ImpedanceFrame, IsolationFrame,
+                        ConnectFrame, SignalFrame, UpDnFrame, ToolsFrame, FinishFrame));
 }
 
 } // namespace
 
 TMainForm& WizardTest::CreateWizard() {
     TMainForm& form = CreateForm();
-    AddPage(pages_, SelTypeFrame);
-    AddPage(pages_, ClimatFrame);
-    AddPage(pages_, MagnifyFrame);
-    AddPage(pages_, ImpedanceFrame);
-    AddPage(pages_, IsolationFrame);
-    AddPage(pages_, ConnectFrame);
-    AddPage(pages_, SignalFrame);
-    AddPage(pages_, UpDnFrame);
-    AddPage(pages_, ToolsFrame);
-    AddPage(pages_, FinishFrame);
+    ForEachPage([this](auto*& global) {
+        auto page = std::make_unique<std::remove_reference_t<decltype(*global)>>(nullptr);
+        global = page.get();
+        pages_.push_back(std::move(page));
+    });
     return form;
 }
 
 void WizardTest::Destroy() {
     // Notifications of a destroyed form are dropped at delivery; they are let go here.
     form_.reset();
-    SelTypeFrame = nullptr;
-    ClimatFrame = nullptr;
-    MagnifyFrame = nullptr;
-    ImpedanceFrame = nullptr;
-    IsolationFrame = nullptr;
-    ConnectFrame = nullptr;
-    SignalFrame = nullptr;
-    UpDnFrame = nullptr;
-    ToolsFrame = nullptr;
-    FinishFrame = nullptr;
-    while (!pages_.empty())
-        pages_.pop_back();
+    ForEachPage([](auto*& global) { global = nullptr; });
+    pages_.clear();
     wizardtest::Pump(5);
+}
+
+RecorderRun::RecorderRun() {
+    std::filesystem::create_symlink(pty_.SlavePath(), PortsDir() / "COM5");
+    sim_.SetRegister(0x0400, 12345);
+    sim_.SetRegister(0x0401, 24);
+}
+
+RecorderRun::~RecorderRun() {
+    Destroy();
+    sim_.Stop();
+}
+
+TMainForm& RecorderRun::AtConnectPage() {
+    TMainForm& f = CreateWizard();
+    f.FormActivate();
+    f.FFrames[0]->setVisible(false);
+    f.FCurrent = 5;
+    ConnectFrame->ShowFrame();
+    return f;
+}
+
+TMainForm& RecorderRun::Connected() {
+    TMainForm& f = AtConnectPage();
+    ConnectFrame->ComboBox1->setCurrentIndex(4);
+    ConnectFrame->Button1->click();
+    EXPECT_TRUE(wizardtest::PumpUntil([&] { return f.NextButton->isEnabled(); }, 5000));
+    return f;
+}
+
+bool RecorderRun::WaitPortClosed(TMainForm& f, int ms) {
+    return wizardtest::PumpUntil([&] { return !f.CommPort1->IsEnabled(); }, ms);
 }

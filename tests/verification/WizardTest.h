@@ -1,13 +1,17 @@
 // Shared by every test of the wizard: one application object for the whole test program (with
 // the Qt hooks of the real program), an event pump, and a fixture that builds the main form with
 // its ten pages in a scratch environment (current directory with a signals.ini, registry file,
-// ports folder, short link timings, message boxes recorded and answered).
+// ports folder, short link timings, message boxes recorded and answered, files the shell would
+// open recorded).
 #pragma once
 
 #include "verification/main.h"
 
 #include "platform/MessageBox.h"
+#include "platform/Shell.h"
 #include "support/GuiPump.h"
+#include "support/PtyPair.h"
+#include "support/RecorderSim.h"
 
 #include <gtest/gtest.h>
 
@@ -22,9 +26,8 @@ class QWidget;
 
 namespace wizardtest {
 
-// Creates the application object once (offscreen in the tests); safe to call from anywhere.
-void EnsureApplication();
 using guitest::ArtefactDir;
+using guitest::EnsureApplication;
 using guitest::Pump;
 using guitest::PumpUntil;
 
@@ -60,6 +63,8 @@ protected:
     int answer_ = plat::IDOK;
     // Runs before the box is answered (e.g. to look at the state while it is up).
     std::function<void(const std::string& text)> onBox_;
+    // What was handed to the shell to open, in order.
+    std::vector<std::string> opened_;
 
     std::filesystem::path dir_;
     std::filesystem::path PortsDir() const { return dir_ / "ports"; }
@@ -69,5 +74,24 @@ protected:
 private:
     Lines boxes_;
     plat::MessageBoxHook previousBoxHook_;
+    plat::ShellOpenHook previousShellHook_;
     std::filesystem::path previousDir_;
+};
+
+// The wizard with COM5, a pseudo-terminal whose other end the recorder simulator serves once a
+// test has set it up; the recorder has number 12345 and firmware 24.
+class RecorderRun : public WizardTest {
+protected:
+    RecorderRun();
+    ~RecorderRun() override;
+
+    // The wizard on its connection page, as the operator reaches it.
+    TMainForm& AtConnectPage();
+    // Connects on COM5 and waits for the configuration read.
+    TMainForm& Connected();
+    // Until the port has been closed after a stored result.
+    bool WaitPortClosed(TMainForm& f, int ms = 8000);
+
+    PtyPair pty_;
+    RecorderSim sim_;
 };

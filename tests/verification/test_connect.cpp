@@ -24,16 +24,6 @@ protected:
     }
 };
 
-TEST_F(ConnectPage, FirstRunShowsTheDefaultsAndCreatesNoKey) {
-    form_->EnableNext();
-    Page().ShowFrame();
-    EXPECT_FALSE(form_->NextButton->isEnabled());
-    EXPECT_EQ(Page().GetPortName() + " " + std::to_string(Page().GetBaud()), "COM1 9600");
-    EXPECT_EQ(Page().GetModbusAddress(), 1);
-    EXPECT_TRUE(Page().ComboBox3->isHidden());
-    EXPECT_FALSE(plat::TRegistry().KeyExists(ConnectSettingsKey));
-}
-
 // What the connection run stores under the key comes back on the next run.
 TEST_F(ConnectPage, SavedChoicesComeBackOnTheNextRun) {
     Page().ComboBox1->setCurrentIndex(2);
@@ -46,10 +36,16 @@ TEST_F(ConnectPage, SavedChoicesComeBackOnTheNextRun) {
     EXPECT_TRUE(Page().Button1->isEnabled());
 }
 
-// Reading stops at the first missing value; a hand-edited index beyond its list is passed over
-// and the values after it are still read.
-TEST_F(ConnectPage, StoredIndexesAreReadUpToTheFirstMissingOne) {
+// The first run shows the defaults and creates no key. Reading stops at the first missing value;
+// a hand-edited index beyond its list is passed over and the values after it are still read.
+TEST_F(ConnectPage, DefaultsThenStoredIndexesUpToTheFirstMissingOne) {
+    form_->EnableNext();
+    Page().ShowFrame();
+    EXPECT_FALSE(form_->NextButton->isEnabled());
+    EXPECT_TRUE(Page().ComboBox3->isHidden());
+    EXPECT_FALSE(plat::TRegistry().KeyExists(ConnectSettingsKey));
     const std::pair<std::vector<std::pair<const char*, int>>, const char*> cases[] = {
+        {{}, "COM1 9600 1"},
         {{{"BaudIndex", 4}, {"ModbusIndex", 7}}, "COM1 9600 1"},
         {{{"PortIndex", 60}, {"BaudIndex", -1}, {"ModbusIndex", 253}}, "COM1 9600 254"}};
     for (const auto& [values, shown] : cases) {

@@ -28,7 +28,6 @@ protected:
         s.description = "\u03B4U = 4.55% (230.00 В)\n\u0394f = 0.50 Гц (50.50 Гц)\nline3\nline4";
         page_ = std::make_unique<TSignalFrame>(nullptr);
     }
-    ~SignalPage() override { page_.reset(); }
 
     // A result within every limit for signal 0, as the result handler stores it.
     static SignalRecord& StoreGoodResult() {
@@ -50,15 +49,17 @@ protected:
     std::unique_ptr<TSignalFrame> page_;
 };
 
-TEST_F(SignalPage, SetValuesInTheirFormats) {
+// The set values in their formats, then the stored results beside them; only a stored result
+// sets the check mark, whatever the operator clicks.
+TEST_F(SignalPage, SetAndResultCellsRowColourAndCheckMark) {
     ASSERT_EQ(page_->ListView->columnCount(), 44);
     ASSERT_EQ(page_->ListView->Count(), 6);
     EXPECT_EQ(Cell(0, 1), "4.55");
     EXPECT_EQ(Cell(0, 2), "0.500");
     EXPECT_EQ(Cell(0, 5), "2.50");
-}
+    page_->ListView->item(0, 0)->setCheckState(Qt::Checked);
+    EXPECT_FALSE(wizardtest::RowChecked(*page_->ListView, 0));
 
-TEST_F(SignalPage, ResultCellsAndRowColour) {
     ScaleSignalLimits(1);
     SignalRecord& s = StoreGoodResult();
     s.errDeviationF = LimitDeviationF; // exactly at the limit passes
@@ -70,6 +71,8 @@ TEST_F(SignalPage, ResultCellsAndRowColour) {
     EXPECT_EQ(Cell(0, 5), "2.50/2.50/0.00"); // absolute error: no "%"
     EXPECT_EQ(Cell(0, 6), "3.00/3.30/1.00%");
     EXPECT_EQ(Cell(1, 1), "0.00"); // other rows untouched
+    EXPECT_TRUE(wizardtest::RowChecked(*page_->ListView, 0));
+    page_->ListView->item(0, 0)->setCheckState(Qt::Unchecked);
     EXPECT_TRUE(wizardtest::RowChecked(*page_->ListView, 0));
     EXPECT_EQ(page_->RowColor(0), TSignalFrame::clBlack);
 
@@ -86,16 +89,6 @@ TEST_F(SignalPage, ResultCellsAndRowColour) {
     s.errHarmonic[2] = 0.0f;
     page_->ShowResult(0); // a new result repaints the row
     EXPECT_EQ(page_->RowColor(0), TSignalFrame::clBlack);
-}
-
-TEST_F(SignalPage, CheckMarkFollowsStoredResult) {
-    QTableWidgetItem* item = page_->ListView->item(1, 0);
-    item->setCheckState(Qt::Checked); // the operator's click
-    EXPECT_FALSE(wizardtest::RowChecked(*page_->ListView, 1));
-    Signals[1].measured = true;
-    page_->ShowResult(1);
-    item->setCheckState(Qt::Unchecked);
-    EXPECT_TRUE(wizardtest::RowChecked(*page_->ListView, 1));
 }
 
 TEST_F(SignalPage, ShowDescriptionOfFirstSelectedRow) {

@@ -1,5 +1,5 @@
 // The wizard against the recorder simulator on a pseudo-terminal mapped as COM5: connecting and
-// reading the configuration, the receive buffer, a signal measurement with a shortened
+// reading the configuration, a signal measurement with a shortened
 // averaging wait, an aborted wait, and an event measurement.
 #include "WizardTest.h"
 
@@ -10,8 +10,6 @@
 #include "verification/signals.h"
 
 #include "platform/Settings.h"
-#include "support/PtyPair.h"
-#include "support/RecorderSim.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -22,50 +20,9 @@
 
 namespace {
 
-constexpr int ConnectPageIndex = 5;
 constexpr int SignalPageIndex = 6;
 constexpr int UpDnPageIndex = 7;
 const std::string Greeting = "Поверка НД 3.07: Последовательный порт открыт!";
-
-class RecorderRun : public WizardTest {
-protected:
-    RecorderRun() {
-        std::filesystem::create_symlink(pty_.SlavePath(), PortsDir() / "COM5");
-        sim_.SetRegister(0x0400, 12345);
-        sim_.SetRegister(0x0401, 24);
-    }
-    ~RecorderRun() override {
-        Destroy();
-        sim_.Stop();
-    }
-
-    // The wizard on its connection page, as the operator reaches it.
-    TMainForm& AtConnectPage() {
-        TMainForm& f = CreateWizard();
-        f.FormActivate();
-        f.FFrames[0]->setVisible(false);
-        f.FCurrent = ConnectPageIndex;
-        ConnectFrame->ShowFrame();
-        return f;
-    }
-
-    // Connects on COM5 and waits for the configuration read.
-    TMainForm& Connected() {
-        TMainForm& f = AtConnectPage();
-        ConnectFrame->ComboBox1->setCurrentIndex(4);
-        ConnectFrame->Button1->click();
-        EXPECT_TRUE(wizardtest::PumpUntil([&] { return f.NextButton->isEnabled(); }, 5000));
-        return f;
-    }
-
-    // Until the port has been closed after a stored result.
-    bool WaitPortClosed(TMainForm& f) {
-        return wizardtest::PumpUntil([&] { return !f.CommPort1->IsEnabled(); }, 8000);
-    }
-
-    PtyPair pty_;
-    RecorderSim sim_;
-};
 
 TEST_F(RecorderRun, ConnectReadsTheConfigurationAndRemembersTheChoices) {
     sim_.Serve(pty_.MasterFd());
@@ -87,8 +44,6 @@ TEST_F(RecorderRun, ConnectReadsTheConfigurationAndRemembersTheChoices) {
     EXPECT_EQ(registry.ReadInteger("PortIndex"), 4);
     EXPECT_EQ(registry.ReadInteger("BaudIndex"), 3);
     EXPECT_EQ(registry.ReadInteger("ModbusIndex"), 0);
-    f.show();
-    wizardtest::Pump(30);
 }
 
 TEST_F(RecorderRun, MissingPortAndFailedReadLeaveThePageWaiting) {
@@ -115,26 +70,6 @@ TEST_F(RecorderRun, MissingPortAndFailedReadLeaveThePageWaiting) {
     ConnectFrame->Button1->click();
     EXPECT_EQ(Boxes(), Lines{Greeting});
     EXPECT_TRUE(wizardtest::PumpUntil([&] { return f.NextButton->isEnabled(); }, 5000));
-}
-
-TEST_F(RecorderRun, ReceiveBufferCollectsPiecesAndDropsWhatDoesNotFit) {
-    TMainForm& f = AtConnectPage();
-    ConnectFrame->ComboBox1->setCurrentIndex(4);
-    f.FPortClosed = 1; // no greeting, no configuration read: the buffer is ours
-    f.ConnectDevice("COM5", 9600, 1);
-    ASSERT_TRUE(f.CommPort1->IsEnabled());
-    std::vector<std::uint8_t> bytes(600);
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<std::uint8_t>(i);
-    ASSERT_TRUE(pty_.Write(bytes.data(), 200));
-    ASSERT_TRUE(wizardtest::PumpUntil([&] { return f.FRxBuffer.Count() == 200; }, 3000));
-    EXPECT_EQ(f.FDataReceived, 1);
-    ASSERT_TRUE(pty_.Write(bytes.data() + 200, 400));
-    ASSERT_TRUE(wizardtest::PumpUntil([&] { return f.FRxBuffer.Count() == 512; }, 3000));
-    wizardtest::Pump(50);
-    std::uint8_t held[ReceiveBuffer::Capacity] = {};
-    ASSERT_EQ(f.FRxBuffer.Take(held), 512);
-    EXPECT_TRUE(std::equal(held, held + 512, bytes.begin()));
 }
 
 // Signal 2 of the sample file: 242 V (10 %), 50.4 Hz, K_U(3) 5 %, K_U(5) 2 %.
@@ -171,8 +106,6 @@ TEST_F(RecorderRun, SignalTestWaitsReadsStoresTheErrorsAndClosesThePort) {
     EXPECT_TRUE(Boxes().empty());
     // One configuration read (request 22), then the measurements in their two blocks.
     EXPECT_EQ(sim_.FramesReceived(3), 3);
-    f.show();
-    wizardtest::Pump(30);
 
     // The next start opens the port again without the greeting; its result overwrites.
     sim_.SetMeasurement(105, 9.9f);
@@ -235,12 +168,14 @@ TEST_F(RecorderRun, EventTestEntersWorkModeThenStoresTheReadEvent) {
     ASSERT_EQ(f.FCurrent, UpDnPageIndex);
     UpDnFrame->ListView->selectRow(0);
     ClearBoxes();
+    EXPECT_FALSE(UpDnFrame->Button2->isEnabled()); // only work mode enables reading
     UpDnFrame->Button1->click();
     ASSERT_TRUE(wizardtest::PumpUntil([] { return UpDnFrame->Button2->isEnabled(); }, 5000));
     EXPECT_EQ(sim_.Register(0x0402), 5);
     EXPECT_EQ(Boxes(), Lines{"Поверка НД 3.07: Регистратор переведен в режим\"Работа\".\n"
                              "Подайте на вход регистратора выбранный сигнал."});
     UpDnFrame->Button2->click();
+    EXPECT_FALSE(UpDnFrame->Button2->isEnabled());
     ASSERT_TRUE(WaitPortClosed(f));
     const EventSignalRecord& e = EventSignals[0];
     EXPECT_TRUE(e.measured);

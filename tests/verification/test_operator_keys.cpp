@@ -10,7 +10,6 @@
 #include "verification/progress.h"
 
 #include "platform/Formats.h"
-#include "platform/Shell.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -21,57 +20,51 @@
 
 namespace {
 
-// A key pressed on the widget that has the focus, with the text the keyboard gives it (a text
-// widget types that text; without it the key would pass on to the parent).
+// A key pressed on the widget that has the focus.
 void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* target = QApplication::focusWidget();
-    ASSERT_NE(target, nullptr);
-    const QString text = key == Qt::Key_Tab || key == Qt::Key_Backtab    ? QStringLiteral("\t")
-                         : key == Qt::Key_Return || key == Qt::Key_Enter ? QStringLiteral("\r")
-                                                                         : QString();
-    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
-    QApplication::sendEvent(target, &press);
-    wizardtest::Pump(5);
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    guitest::Press(QApplication::focusWidget(), key, modifiers);
 }
 
 class OperatorTest : public WizardTest {
 protected:
     OperatorTest() {
         CreateWizard();
-        form_->show();
-        form_->activateWindow();
-        wizardtest::PumpUntil([this] { return form_->isActiveWindow(); }, 1000);
+        guitest::ShowActive(*form_);
         wizardtest::PumpUntil([this] { return SelTypeFrame->isVisible(); }, 1000);
     }
     TMainForm& f() { return *form_; }
-    std::string Caption() const { return form_->windowTitle().toStdString(); }
 };
 
 } // namespace
 
-TEST_F(OperatorTest, WindowManagerCloseAsksAndOnlyYesEnds) {
+// Cancel and the window manager's close ask alike; only Yes ends, and asks no second time.
+TEST_F(OperatorTest, CancelAndWindowManagerCloseAskAndOnlyYesEnds) {
     f().NextButtonClick();
     answer_ = plat::IDNO;
+    f().CancelButtonClick();
     f().windowHandle()->close();
     wizardtest::Pump(10);
-    EXPECT_EQ(Boxes(), Lines{"Подтвердите действие: Выйти из программы?"});
+    EXPECT_EQ(Boxes(), Lines(2, "Подтвердите действие: Выйти из программы?"));
     EXPECT_TRUE(f().isVisible());
     EXPECT_EQ(f().FCurrent, 1);
+    EXPECT_EQ(f().windowTitle().toStdString(), WizardTitle + " - Шаг 1");
     answer_ = plat::IDYES;
     f().windowHandle()->close();
     wizardtest::Pump(10);
-    EXPECT_EQ(Boxes().size(), 2u);
+    EXPECT_FALSE(f().isVisible());
+    f().show();
+    f().CancelButtonClick();
+    wizardtest::Pump(10);
+    EXPECT_EQ(Boxes().size(), 4u);
     EXPECT_FALSE(f().isVisible());
 }
 
 TEST_F(OperatorTest, AveragingWaitIgnoresEscAndTheWindowManager) {
     TFormProgress::TickInterval = 1000;
     TFormProgress wait;
-    wait.show();
-    wait.activateWindow();
-    wizardtest::PumpUntil([&] { return wait.isActiveWindow(); }, 1000);
-    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(&wait, &escape);
+    guitest::ShowActive(wait);
+    guitest::Press(&wait, Qt::Key_Escape);
     wait.windowHandle()->close();
     wizardtest::Pump(10);
     EXPECT_TRUE(wait.isVisible());
@@ -99,11 +92,6 @@ TEST_F(OperatorTest, EnterPressesTheFocusedButton) {
 // After a failed insulation test the finish page comes at once: the focus is on "Готово", and
 // Enter there writes the protocol and ends the wizard.
 TEST_F(OperatorTest, FinishPageFocusesReadyAndEnterEnds) {
-    std::vector<std::string> opened;
-    const plat::ShellOpenHook previous = plat::SetShellOpenHook([&](const std::string& target) {
-        opened.push_back(target);
-        return true;
-    });
     for (int i = 0; i < 3; ++i)
         f().NextButtonClick();
     ImpedanceFrame->Edit->setText("1");
@@ -112,14 +100,11 @@ TEST_F(OperatorTest, FinishPageFocusesReadyAndEnterEnds) {
     EXPECT_EQ(QApplication::focusWidget(), f().ReadyButton);
     Press(Qt::Key_Return);
     EXPECT_FALSE(f().isVisible());
-    EXPECT_EQ(opened.size(), 1u);
-    plat::SetShellOpenHook(previous);
-    plat::SetDateSeparator('.');
-    plat::SetTimeSeparator(':');
+    EXPECT_EQ(opened_.size(), 1u);
 }
 
-// On the standards page Tab goes from the description on to the date and the certificate, and
-// Shift+Tab back; nothing is typed into the description.
+// The standards page comes with its default description selected; Tab goes from it on to the
+// date and the certificate, and Shift+Tab back; nothing is typed into the description.
 TEST_F(OperatorTest, TabMovesThroughTheStandardsPage) {
     SelTypeFrame->setVisible(false);
     f().FCurrent = 8;
@@ -127,6 +112,7 @@ TEST_F(OperatorTest, TabMovesThroughTheStandardsPage) {
     wizardtest::Pump(5);
     const QString description = ToolsFrame->Memo1->toPlainText();
     ASSERT_EQ(QApplication::focusWidget(), ToolsFrame->Memo1);
+    EXPECT_EQ(ToolsFrame->Memo1->textCursor().selectedText(), description);
     Press(Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), ToolsFrame->Edit1);
     Press(Qt::Key_Tab);

@@ -6,16 +6,12 @@
 // after the stored result), so that a loss that strikes one read in ten shows.
 #include "WizardTest.h"
 
-#include "verification/frame_connect.h"
 #include "verification/frame_signal.h"
 #include "verification/signals.h"
 
 #include "support/BusyMachine.h"
 #include "support/PacedLine.h"
-#include "support/PtyPair.h"
-#include "support/RecorderSim.h"
 
-#include <QComboBox>
 #include <QPushButton>
 
 #include <optional>
@@ -29,45 +25,24 @@ TEST(ProductionTiming, TheProgramRunsAtTheRecordersPace) {
     ExpectRecorderPace(ProgramTiming);
 }
 
-constexpr int ConnectPageIndex = 5;
-constexpr int SignalPageIndex = 6;
-
-class PacedSignalTest : public WizardTest, public ::testing::WithParamInterface<PaceCase> {
+class PacedSignalTest : public RecorderRun, public ::testing::WithParamInterface<PaceCase> {
 protected:
-    PacedSignalTest() {
-        std::filesystem::create_symlink(pty_.SlavePath(), PortsDir() / "COM5");
-        // Shorter than the recorder's 3000 ms, still ample for the 261 ms of the longest reply
-        // at 9600 baud on a loaded machine.
-        TMainForm::LinkTiming = SerialTiming{500, 10, 50, 5, 2000};
-    }
-    ~PacedSignalTest() override {
-        Destroy();
-        sim_.Stop();
-    }
-
-    PtyPair pty_;
-    RecorderSim sim_;
+    // Shorter than the recorder's 3000 ms, still ample for the 261 ms of the longest reply at
+    // 9600 baud on a loaded machine.
+    PacedSignalTest() { TMainForm::LinkTiming = SerialTiming{500, 10, 50, 5, 2000}; }
 };
 
 TEST_P(PacedSignalTest, EveryRequestSucceedsWithoutAResend) {
-    sim_.SetRegister(0x0400, 4321);
     sim_.SetMeasurement(105, 10.25f);
     sim_.SetPace({9600, GetParam().chunkBytes, 5});
     sim_.Serve(pty_.MasterFd());
     std::optional<BusyMachine> busy;
     if (GetParam().busy) busy.emplace();
-    TMainForm& f = CreateWizard();
-    f.FormActivate();
-    f.FFrames[0]->setVisible(false);
-    f.FCurrent = ConnectPageIndex;
-    ConnectFrame->ShowFrame();
-    ConnectFrame->ComboBox1->setCurrentIndex(4);
-    ConnectFrame->Button1->click();
-    ASSERT_TRUE(wizardtest::PumpUntil([&] { return f.NextButton->isEnabled(); }, 5000));
-    ASSERT_EQ(f.FSerialNumber, 4321);
+    TMainForm& f = Connected();
+    ASSERT_EQ(f.FSerialNumber, 12345);
     ASSERT_EQ(f.CommPort1->Timing.StatusPauseMs, 50u);
     f.NextButtonClick();
-    ASSERT_EQ(f.FCurrent, SignalPageIndex);
+    ASSERT_EQ(f.FCurrent, 6); // the signal page
     ClearBoxes();
     sim_.ClearCounts();
     constexpr int Tests = 20;
@@ -76,8 +51,7 @@ TEST_P(PacedSignalTest, EveryRequestSucceedsWithoutAResend) {
         Signals[1].measured = false;
         SignalFrame->ListView->selectRow(1);
         SignalFrame->Button2->click();
-        ASSERT_TRUE(wizardtest::PumpUntil([&] { return !f.CommPort1->IsEnabled(); }, 10000))
-            << "test " << test;
+        ASSERT_TRUE(WaitPortClosed(f, 10000)) << "test " << test;
         ASSERT_TRUE(Signals[1].measured) << "test " << test;
         ASSERT_EQ(Signals[1].measDeviationU, 10.25f) << "test " << test;
     }

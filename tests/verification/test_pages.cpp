@@ -1,25 +1,20 @@
-// The simple pages of the wizard: what each hands to the page sequence, the insulation entry's
-// separator switching, the inspection answer driving Next, and the About box.
+// The simple pages of the wizard: the insulation entry's separator switching, the inspection
+// answer driving Next, and the About box.
 #include "WizardTest.h"
 
 #include "verification/base_frame.h"
 #include "verification/form_about.h"
-#include "verification/frame_climat.h"
 #include "verification/frame_impedance.h"
-#include "verification/frame_isolation.h"
 #include "verification/frame_magnify.h"
 #include "verification/frame_select_type.h"
-#include "verification/frame_tools.h"
 
 #include "platform/Formats.h"
 #include "platform/Shell.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -28,25 +23,7 @@
 namespace {
 
 // Pages built on their own, without a main form, as top-level widgets.
-class PageTest : public ::testing::Test {
-protected:
-    PageTest() {
-        wizardtest::EnsureApplication();
-        plat::SetDecimalSeparator('.');
-    }
-    ~PageTest() override { plat::SetDecimalSeparator('.'); }
-
-    template <class Page> std::unique_ptr<Page> Make() {
-        EXPECT_EQ(MainForm, nullptr);
-        return std::make_unique<Page>();
-    }
-
-    static void ShowActive(QWidget& page) {
-        page.show();
-        page.activateWindow();
-        wizardtest::PumpUntil([&] { return page.isActiveWindow(); }, 500);
-    }
-};
+using PageTest = WizardTest;
 
 float Resistance(TImpedanceFrame& page, const char* text) {
     page.Edit->setText(QString::fromUtf8(text));
@@ -56,7 +33,7 @@ float Resistance(TImpedanceFrame& page, const char* text) {
 } // namespace
 
 TEST_F(PageTest, ResistanceKeepsTheSeparatorThatWorked) {
-    auto page = Make<TImpedanceFrame>();
+    auto page = std::make_unique<TImpedanceFrame>();
     EXPECT_FLOAT_EQ(Resistance(*page, "2,5"), 2.5f);
     EXPECT_EQ(plat::GetDecimalSeparator(), ',');
     EXPECT_EQ(plat::FloatToStrF(2.5, plat::ffFixed, 15, 2), "2,50");
@@ -79,47 +56,19 @@ TEST_F(PageTest, ResistanceKeepsTheSeparatorThatWorked) {
     }
 }
 
-// The defaults reach the sequence test; here the lists' last items and the values they give.
-TEST_F(PageTest, PagesHandOverTheirChoices) {
-    auto climat = Make<TClimatFrame>();
-    auto isolation = Make<TIsolationFrame>();
-    auto tools = Make<TToolsFrame>();
-    EXPECT_FALSE(isolation->GetPassed());
-    EXPECT_EQ(tools->GetStandardDate() + tools->GetCertificateNumber(), "");
-    climat->ComboBox1->setCurrentIndex(climat->ComboBox1->count() - 1);
-    climat->ComboBox2->setCurrentIndex(climat->ComboBox2->count() - 1);
-    climat->ComboBox3->setCurrentIndex(climat->ComboBox3->count() - 1);
-    EXPECT_EQ(climat->GetTemperature(), 50);
-    EXPECT_EQ(climat->GetHumidity(), 100);
-    EXPECT_EQ(climat->GetPressure(), 106);
-    tools->Memo1->setPlainText(QString::fromUtf8("Генератор\nзав.№7"));
-    EXPECT_EQ(tools->GetStandardName(), "Генератор\r\nзав.№7");
-}
-
-TEST_F(PageTest, ToolsPageSelectsTheDefaultDescription) {
-    auto tools = Make<TToolsFrame>();
-    ShowActive(*tools);
-    tools->ShowFrame();
-    EXPECT_TRUE(tools->Memo1->hasFocus());
-    EXPECT_EQ(tools->Memo1->textCursor().selectedText(), tools->Memo1->toPlainText());
-    tools->hide();
-}
-
 TEST_F(PageTest, AboutBoxOpensItsAddressAndEachBoxStandsAlone) {
-    std::vector<std::string> opened;
-    const auto previous = plat::SetShellOpenHook([&](const std::string& target) {
-        opened.push_back(target);
+    plat::SetShellOpenHook([this](const std::string& target) {
+        opened_.push_back(target);
         return false; // a failing shell changes nothing
     });
     for (int i = 0; i < 2; ++i) {
         TAboutBox box;
         EXPECT_EQ(box.windowTitle(), "О программе");
         box.CommentsClick(box.Comments);
-        EXPECT_EQ(opened.back(), box.Comments->text().toStdString());
+        EXPECT_EQ(opened_.back(), box.Comments->text().toStdString());
     }
-    plat::SetShellOpenHook(previous);
-    ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0].rfind("http", 0), 0u);
+    ASSERT_EQ(opened_.size(), 2u);
+    EXPECT_EQ(opened_[0].rfind("http", 0), 0u);
 }
 
 // Pages built with the main form: creation order, kinds, skip flag, the panel filled; and the

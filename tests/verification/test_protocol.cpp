@@ -3,7 +3,6 @@
 
 #include "platform/Cp1251.h"
 #include "platform/Formats.h"
-#include "platform/Shell.h"
 #include "verification/main_protocol.h"
 #include "verification/signals.h"
 
@@ -36,20 +35,7 @@ ProtocolTablesWriter FakeTables(bool verdict, int& calls) {
     };
 }
 
-class Protocol : public WizardTest {
-protected:
-    ~Protocol() override {
-        plat::SetShellOpenHook(previousHook_);
-        plat::SetDateSeparator('.');
-        plat::SetTimeSeparator(':');
-        ResetSignals();
-    }
-    std::vector<std::string> opened_;
-    plat::ShellOpenHook previousHook_ = plat::SetShellOpenHook([this](const std::string& target) {
-        opened_.push_back(target);
-        return true;
-    });
-};
+using Protocol = WizardTest;
 
 } // namespace
 

@@ -58,16 +58,13 @@ protected:
 
 } // namespace
 
-TEST_F(WizardTextFit, TheInstalledFontsAreTheOnesMeasured) {
-    TMainForm& form = CreateWizard();
-    EXPECT_EQ(guitest::ResolvedFamily(form.font()), "Liberation Sans");
-    auto* signal = dynamic_cast<TSignalFrame*>(form.FFrames[6]);
-    ASSERT_NE(signal, nullptr);
-    EXPECT_EQ(guitest::ResolvedFamily(signal->ListView->font()), "Liberation Serif");
-}
-
 TEST_F(WizardTextFit, EveryPageShowsItsTextsWhole) {
     TMainForm& form = CreateWizard();
+    auto* signal = dynamic_cast<TSignalFrame*>(form.FFrames[6]);
+    auto* upDn = dynamic_cast<TUpDnFrame*>(form.FFrames[7]);
+    ASSERT_TRUE(signal && upDn);
+    EXPECT_EQ(guitest::ResolvedFamily(form.font()), "Liberation Sans");
+    EXPECT_EQ(guitest::ResolvedFamily(signal->ListView->font()), "Liberation Serif");
     form.show();
     wizardtest::Pump(30);
     const auto check = [&](const std::string& state) {
@@ -83,9 +80,6 @@ TEST_F(WizardTextFit, EveryPageShowsItsTextsWhole) {
     check("");
     FillResults();
     plat::SetDecimalSeparator(',');
-    auto* signal = dynamic_cast<TSignalFrame*>(form.FFrames[6]);
-    auto* upDn = dynamic_cast<TUpDnFrame*>(form.FFrames[7]);
-    ASSERT_TRUE(signal && upDn);
     for (int i = 0; i < SignalCount; ++i)
         signal->ShowResult(i);
     for (int i = 0; i < EventSignalCount; ++i)
@@ -93,30 +87,24 @@ TEST_F(WizardTextFit, EveryPageShowsItsTextsWhole) {
     check("_results");
 }
 
+// The averaging wait, the About box and the question box, which also leaves the window manager
+// room for its whole caption.
 TEST_F(WizardTextFit, DialogsShowTheirTextsWhole) {
     TFormProgress wait;
-    wait.show();
     TAboutBox about(nullptr);
-    about.show();
-    wizardtest::Pump(20);
-    for (QWidget* dialog : {static_cast<QWidget*>(&wait), static_cast<QWidget*>(&about)}) {
+    const auto box = plat::NewMessageBox("Выйти из программы?", "Подтвердите действие",
+                                         plat::MB_YESNO | plat::MB_ICONQUESTION);
+    for (QWidget* dialog : {static_cast<QWidget*>(&wait), static_cast<QWidget*>(&about),
+                            static_cast<QWidget*>(box.get())}) {
+        dialog->show();
+        wizardtest::Pump(20);
         const auto faults = guitest::ClippedTexts(*dialog);
         EXPECT_TRUE(faults.empty()) << guitest::Described(faults);
     }
-    wait.FormClose();
-}
-
-// The question box leaves the window manager room for its whole caption.
-TEST_F(WizardTextFit, QuestionBoxCaptionHasRoom) {
-    const auto box = plat::NewMessageBox("Выйти из программы?", "Подтвердите действие",
-                                         plat::MB_YESNO | plat::MB_ICONQUESTION);
-    box->show();
-    wizardtest::Pump(20);
     const int caption = QFontMetrics(plat::TitleBarFont()).horizontalAdvance(box->windowTitle());
     EXPECT_GE(box->width(), caption + plat::TitleBarButtonsWidth);
-    const auto faults = guitest::ClippedTexts(*box);
-    EXPECT_TRUE(faults.empty()) << guitest::Described(faults);
     box->done(0);
+    wait.FormClose();
 }
 
 // A list column squeezed below its text is found: the measuring itself works.
