@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QWidget>
@@ -49,6 +50,12 @@ const char* const SampleSignals =
 bool wizardtest::RowChecked(const QTableWidget& list, int row) {
     const QTableWidgetItem* cell = list.item(row, 0);
     return cell && cell->checkState() == Qt::Checked;
+}
+
+void wizardtest::SelectRow(QTableWidget& list, int row) {
+    const QModelIndex index = list.model()->index(row, 0);
+    list.selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void ResetSignals() {

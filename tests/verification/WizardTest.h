@@ -33,6 +33,9 @@ using guitest::PumpUntil;
 
 // Whether a row of a page's list carries its check mark.
 bool RowChecked(const QTableWidget& list, int row);
+// Selects one row alone, as a click on it does. Unlike QTableView::selectRow, whatever keyboard
+// modifiers an earlier test's key events left in force do not turn it into a range or toggle.
+void SelectRow(QTableWidget& list, int row);
 
 } // namespace wizardtest
 

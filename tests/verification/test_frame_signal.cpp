@@ -116,7 +116,7 @@ TEST_F(SignalPage, SelectedFailingRowStaysRed) {
     s.errHarmonic[5] = 8.0f;
     page_->ShowResult(2);
     page_->ShowFrame();
-    page_->ListView->selectRow(2);
+    wizardtest::SelectRow(*page_->ListView, 2);
     wizardtest::Pump(20);
     const QRect row = page_->ListView->visualRect(page_->ListView->model()->index(2, 1));
     const auto hasRed = [&] {

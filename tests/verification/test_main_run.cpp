@@ -85,7 +85,7 @@ TEST_F(RecorderRun, SignalTestWaitsReadsStoresTheErrorsAndClosesThePort) {
     TMainForm& f = Connected();
     f.NextButtonClick();
     ASSERT_EQ(f.FCurrent, SignalPageIndex);
-    SignalFrame->ListView->selectRow(1);
+    wizardtest::SelectRow(*SignalFrame->ListView, 1);
     ClearBoxes();
     sim_.ClearCounts();
     SignalFrame->Button2->click();
@@ -110,7 +110,7 @@ TEST_F(RecorderRun, SignalTestWaitsReadsStoresTheErrorsAndClosesThePort) {
     // The next start opens the port again without the greeting; its result overwrites.
     sim_.SetMeasurement(105, 9.9f);
     f.FRetries = 3;
-    SignalFrame->ListView->selectRow(1);
+    wizardtest::SelectRow(*SignalFrame->ListView, 1);
     SignalFrame->Button2->click();
     EXPECT_TRUE(f.CommPort1->IsEnabled());
     EXPECT_EQ(f.FRetries, 0);
@@ -166,7 +166,7 @@ TEST_F(RecorderRun, EventTestEntersWorkModeThenStoresTheReadEvent) {
     f.NextButtonClick();
     f.NextButtonClick();
     ASSERT_EQ(f.FCurrent, UpDnPageIndex);
-    UpDnFrame->ListView->selectRow(0);
+    wizardtest::SelectRow(*UpDnFrame->ListView, 0);
     ClearBoxes();
     EXPECT_FALSE(UpDnFrame->Button2->isEnabled()); // only work mode enables reading
     UpDnFrame->Button1->click();
@@ -185,7 +185,7 @@ TEST_F(RecorderRun, EventTestEntersWorkModeThenStoresTheReadEvent) {
     EXPECT_EQ(f.FPortClosed, 1);
 
     // A dip row reads the dip values; "Работа" reopens the port first.
-    UpDnFrame->ListView->selectRow(4);
+    wizardtest::SelectRow(*UpDnFrame->ListView, 4);
     UpDnFrame->Button1->click();
     EXPECT_TRUE(f.CommPort1->IsEnabled());
     ASSERT_TRUE(wizardtest::PumpUntil([] { return UpDnFrame->Button2->isEnabled(); }, 5000));

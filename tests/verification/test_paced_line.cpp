@@ -49,7 +49,7 @@ TEST_P(PacedSignalTest, EveryRequestSucceedsWithoutAResend) {
     for (int test = 0; test < Tests; ++test) {
         sim_.SetPace({9600, GetParam().chunkBytes, static_cast<unsigned>(test * 7 % 40)});
         Signals[1].measured = false;
-        SignalFrame->ListView->selectRow(1);
+        wizardtest::SelectRow(*SignalFrame->ListView, 1);
         SignalFrame->Button2->click();
         ASSERT_TRUE(WaitPortClosed(f, 10000)) << "test " << test;
         ASSERT_TRUE(Signals[1].measured) << "test " << test;
