@@ -54,8 +54,8 @@ bool wizardtest::RowChecked(const QTableWidget& list, int row) {
 
 void wizardtest::SelectRow(QTableWidget& list, int row) {
     const QModelIndex index = list.model()->index(row, 0);
-    list.selectionModel()->setCurrentIndex(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list.selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                      QItemSelectionModel::Rows);
 }
 
 void ResetSignals() {
