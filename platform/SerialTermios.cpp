@@ -574,34 +574,42 @@ std::string OpenFailureText(const std::string& path, const std::string& device, 
     if (!device.empty() && device != path) text += " (" + device + ")";
     text += ": ";
     text += std::strerror(error);
-    if (error == EACCES || error == EPERM) {
-        text += "; the user must belong to the group";
-        if (!group.empty()) text += " \"" + group + "\"";
-        text += " that owns the device";
+    if ((error == EACCES || error == EPERM) && !group.empty()) {
+        text += "; the user must belong to the group \"" + group + "\" that owns the device";
+    } else if (error == EACCES || error == EPERM) {
+        text += "; the device grants no group read and write access, so only its owner or root "
+                "can open it";
     } else if (error == EBUSY || error == EWOULDBLOCK) {
         text += "; another program is using the device";
     }
     return text;
 }
 
+// The group whose members may read and write the device (its name, or its number when it has
+// none); empty when the device's group has not both rights.
+std::string DeviceAccessGroup(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return {};
+    if ((st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) return {};
+    char names[1024];
+    struct group entry;
+    struct group* found = nullptr;
+    if (getgrgid_r(st.st_gid, &entry, names, sizeof names, &found) == 0 && found)
+        return found->gr_name;
+    return std::to_string(st.st_gid);
+}
+
 namespace {
 
-// Where the path leads and the group that owns the device, for the user's diagnosis.
+// Where the path leads and the group that may use the device, for the user's diagnosis.
 void ReportOpenFailure(const std::string& path, int error) {
     std::string device;
     if (char* real = realpath(path.c_str(), nullptr)) {
         device = real;
         std::free(real);
     }
-    std::string owner;
-    struct stat st;
-    char names[1024];
-    struct group entry;
-    struct group* found = nullptr;
-    if (stat(path.c_str(), &st) == 0 &&
-        getgrgid_r(st.st_gid, &entry, names, sizeof names, &found) == 0 && found)
-        owner = found->gr_name;
-    std::fprintf(stderr, "%s\n", OpenFailureText(path, device, error, owner).c_str());
+    std::fprintf(stderr, "%s\n",
+                 OpenFailureText(path, device, error, DeviceAccessGroup(path)).c_str());
 }
 
 bool FailOpen(const std::string& path, int fd) {

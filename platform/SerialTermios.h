@@ -25,9 +25,13 @@ std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path,
                                                 const TermiosOptions& options = {});
 
 // Why path (leading to device) did not open, for a user who must tell a missing device from a
-// missing right: the system's reason for error, with a hint where one helps (the group that
-// owns the device when permission was denied).
+// missing right: the system's reason for error, with a hint where one helps. When permission was
+// denied, group names the device's group if that group may read and write it; empty, the device
+// grants no group that access, and joining a group would not help.
 std::string OpenFailureText(const std::string& path, const std::string& device, int error,
                             const std::string& group);
+// The group whose members may read and write path (its name, or its number when it has none);
+// empty when the group lacks either right or path cannot be examined.
+std::string DeviceAccessGroup(const std::string& path);
 
 } // namespace plat

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QWindow>
 
 TForm_dgn* Form_dgn = nullptr;
 
@@ -115,6 +116,13 @@ void TForm_dgn::FillAndShow() {
     // posted meanwhile cannot mix two answers in one fill.
     DiagnosticValues values;
     if (NdForm && NdForm->SerialLink) NdForm->SerialLink->GetDiagnostics(values);
+    // The dialog belongs to the main form: the window manager keeps it above the form and lets
+    // it take the focus even while the operator is busy there, so that it never opens hidden
+    // behind the form with the keyboard going to it.
+    if (NdForm) {
+        winId();
+        windowHandle()->setTransientParent(NdForm->windowHandle());
+    }
     show();
     raise();
     activateWindow();

@@ -185,6 +185,15 @@ void SetLabel(QLabel* label, const std::string& text) {
     label->setText(Q(text));
 }
 
+// The title wraps in the narrow panel; a number stays with the word before it, so that the
+// model ("НД 3.07") is never broken over two lines.
+void KeepModelNameWhole(QLabel* label) {
+    QString text = label->text();
+    for (qsizetype i = 1; i < text.size(); ++i)
+        if (text[i - 1] == QLatin1Char(' ') && text[i].isDigit()) text[i - 1] = QChar(0x00A0);
+    label->setText(text);
+}
+
 void BuildMeasurementRows(TNdForm& f);
 void BuildParameterRows(TNdForm& f);
 void FitParameterColumns(TNdForm& f);
@@ -306,6 +315,7 @@ void ApplyControlTexts(TNdForm& f) {
     SetLabel(f.Label8, f.Text(9008));
     f.Button5->setText(Q(f.Text(9000)));
     SetLabel(f.Label9, f.Text(1000));
+    KeepModelNameWhole(f.Label9);
     SetLabel(f.Label10, f.Text(10000) + " " + ProgramVersion);
     SetLabel(f.Label11, f.Text(10001));
 }

@@ -1,6 +1,7 @@
 #include "platform/qt/Application.h"
 
 #include "platform/qt/ButtonKeys.h"
+#include "platform/qt/DisplayStart.h"
 
 #include "platform/MainThread.h"
 #include "platform/MessageBox.h"
@@ -102,6 +103,9 @@ std::unique_ptr<QMessageBox> NewMessageBox(const std::string& text, const std::s
     auto box = std::make_unique<QMessageBox>(IconOf(flags), QString::fromStdString(caption),
                                              QString::fromStdString(text), ButtonsOf(flags),
                                              QApplication::activeWindow());
+    // The first button is the default, as in the system's own boxes, and carries its mark from
+    // the start whatever order the desktop lays the buttons out in.
+    box->setDefaultButton((flags & 0x0Fu) == MB_YESNO ? QMessageBox::Yes : QMessageBox::Ok);
     // A box sized to a short text would leave the window manager too little room for its whole
     // caption: the box is made at least as wide as the caption with the title bar's buttons.
     const int captionWidth =
@@ -160,7 +164,9 @@ void RemoveQtHooks() {
 
 // By default the standard buttons speak the desktop's language, as the system's own boxes do;
 // without a translation for it they stay in English.
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+TApplication::TApplication(int& argc, char** argv)
+    : QApplication(BeginDisplayStart(argc, argv), argv) {
+    EndDisplayStart();
     LoadStandardButtonTexts(QLocale());
     InstallQtHooks();
 }

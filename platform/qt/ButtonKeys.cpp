@@ -1,37 +1,114 @@
 #include "platform/qt/ButtonKeys.h"
 
+#include <QAbstractSpinBox>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextEdit>
 
 namespace plat {
 
 namespace {
 
-class EnterPressesButton : public QObject {
+bool IsEnter(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// The keys that press a button. Their repeats reach whatever has the focus while the key is
+// held, a window opened by the first press included.
+bool PressesButtons(int key) {
+    return IsEnter(key) || key == Qt::Key_Space;
+}
+
+bool IsEditableMemo(const QWidget* widget) {
+    if (const auto* memo = qobject_cast<const QPlainTextEdit*>(widget)) return !memo->isReadOnly();
+    if (const auto* memo = qobject_cast<const QTextEdit*>(widget)) return !memo->isReadOnly();
+    return false;
+}
+
+// A held key goes on typing where it types: new lines in a memo, spaces in any text field. Enter
+// in a one-line field passes on to its dialog's default button, so its repeats stop there.
+bool TypesRepeats(const QWidget* widget, int key) {
+    if (IsEditableMemo(widget)) return true;
+    if (IsEnter(key)) return false;
+    if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) return !edit->isReadOnly();
+    return qobject_cast<const QAbstractSpinBox*>(widget) != nullptr;
+}
+
+// The window system sends a held key's repeats as release and press pairs that share one
+// timestamp. The toolkit flags them as repeats, but not always the pair that arrives while the
+// focus moves to a window the first press opened: that pair is known by its shared timestamp.
+class RepeatDetector {
+public:
+    bool IsRepeat(const QKeyEvent& key) {
+        if (key.isAutoRepeat()) return true;
+        if (key.timestamp() == 0) return false; // made by the program, not by a keyboard
+        if (key.type() == QEvent::KeyRelease) {
+            releasedKey_ = key.key();
+            releasedAt_ = key.timestamp();
+            return false;
+        }
+        return key.key() == releasedKey_ && key.timestamp() == releasedAt_;
+    }
+
+private:
+    int releasedKey_ = 0;
+    quint64 releasedAt_ = 0;
+};
+
+class ButtonKeys : public QObject {
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress) return false;
-        auto* button = qobject_cast<QPushButton*>(watched);
-        if (!button || !button->hasFocus() || !button->isEnabled()) return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        // A held key presses once: an operator leaning on Enter must not run through the pages.
-        if (!enter || key->isAutoRepeat() ||
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return FilterKey(watched, static_cast<QKeyEvent*>(event));
+        case QEvent::FocusIn:
+        case QEvent::FocusOut:
+            MarkDefault(watched, event->type() == QEvent::FocusIn);
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    // A held key presses once: its repeats would answer the question a first press opened,
+    // abort the wait it started, or close the dialog it showed, without the operator choosing.
+    bool FilterKey(QObject* watched, QKeyEvent* key) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || !PressesButtons(key->key())) return false;
+        if (repeats_.IsRepeat(*key)) return !TypesRepeats(widget, key->key());
+        if (key->type() != QEvent::KeyPress || !IsEnter(key->key())) return false;
+        auto* button = qobject_cast<QPushButton*>(widget);
+        if (!button || !button->hasFocus() || !button->isEnabled() ||
             (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
             return false;
         button->click();
         return true;
     }
+
+    // Outside dialogs Enter presses the focused button, so that button carries the default
+    // button's mark while it has the focus; dialogs mark their own default buttons.
+    static void MarkDefault(QObject* watched, bool focused) {
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (!button || qobject_cast<QDialog*>(button->window())) return;
+        button->setDefault(focused);
+    }
+
+    RepeatDetector repeats_;
 };
 
-EnterPressesButton* filter = nullptr;
+ButtonKeys* filter = nullptr;
 
 } // namespace
 
 void InstallButtonKeys() {
     if (filter || !QCoreApplication::instance()) return;
-    filter = new EnterPressesButton;
+    filter = new ButtonKeys;
     QCoreApplication::instance()->installEventFilter(filter);
 }
 

@@ -1,7 +1,8 @@
 // Enter and keypad Enter press the focused push button in every window of the programs, as on
 // the desktop their forms were designed for; Qt by itself does so only inside dialogs, so the
 // main forms' buttons, which the programs give the focus so that the operator can go on by
-// keyboard, would answer to Space alone.
+// keyboard, would answer to Space alone. A held Enter or Space presses once, in the window where
+// it went down and in every window that press opens.
 #pragma once
 
 namespace plat {

@@ -20,6 +20,11 @@ TListView::TListView(QWidget* parent) : QTableWidget(parent) {
     setWordWrap(false);
     setCornerButtonEnabled(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Rows scroll whole: no row sits half under the header, and the last one shows whole.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    // Tab leaves the list for the next control, as in a report list; arrow keys move between
+    // rows. Walking the cells would move the row the next measurement is taken for.
+    setTabKeyNavigation(false);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
@@ -135,6 +140,29 @@ void TListView::EndUpdate() {
 
 void TListView::ScrollToEnd() {
     scrollToBottom();
+}
+
+void TListView::scrollContentsBy(int dx, int dy) {
+    QTableWidget::scrollContentsBy(dx, dy);
+    KeepTopRowWhole();
+}
+
+void TListView::updateGeometries() {
+    QTableWidget::updateGeometries();
+    KeepTopRowWhole();
+}
+
+// Scrolled to the end, Qt lays the last row flush with the bottom and cuts the top row under the
+// header. A report list keeps its top row whole and leaves the room below the last row blank;
+// the scroll range already ends where every remaining row fits whole.
+void TListView::KeepTopRowWhole() {
+    QHeaderView* rows = verticalHeader();
+    if (verticalScrollMode() != ScrollPerItem || rows->count() == 0) return;
+    const int top = rows->logicalIndex(std::min(verticalScrollBar()->value(), rows->count() - 1));
+    const int offset = rows->sectionPosition(top);
+    if (rows->offset() == offset) return;
+    rows->setOffset(offset);
+    viewport()->update();
 }
 
 void TListView::SetRowChecked(int row, bool checked) {

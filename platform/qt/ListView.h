@@ -1,5 +1,6 @@
 // A multi-column report list in the manner of the framework's list view: a caption column and
 // sub-item columns, grid lines, whole-row selection, read-only cells and columns of fixed width.
+// Tab passes through it to the next control; rows scroll whole.
 #pragma once
 
 #include <QTableWidget>
@@ -47,7 +48,13 @@ public:
     // The first selected row in list order, -1 when none is selected.
     int FirstSelectedRow() const;
 
+protected:
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
+
 private:
+    void KeepTopRowWhole();
+
     int updateDepth_ = 0;
 };
 

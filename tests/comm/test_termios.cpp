@@ -13,6 +13,7 @@
 #include <future>
 #include <tuple>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -37,6 +38,19 @@ TEST(OpenFailure, TheReasonTellsAMissingRightFromAMissingDevice) {
                   "\"dialout\" that owns the device");
     EXPECT_EQ(plat::OpenFailureText(link, "", ENOENT, ""),
               "Can't open " + link + ": No such file or directory");
+    // A group without read and write access is no help: joining it would not open the device.
+    EXPECT_EQ(plat::OpenFailureText(link, "/dev/ttyUSB0", EACCES, ""),
+              "Can't open " + link +
+                  " (/dev/ttyUSB0): Permission denied; the device grants no group read and "
+                  "write access, so only its owner or root can open it");
+    PortsDir dir;
+    const std::string device = dir.Path() + "/device";
+    ::close(::open(device.c_str(), O_CREAT | O_WRONLY, 0600));
+    EXPECT_EQ(plat::DeviceAccessGroup(device), "");
+    ::chmod(device.c_str(), 0640);
+    EXPECT_EQ(plat::DeviceAccessGroup(device), "");
+    ::chmod(device.c_str(), 0660);
+    EXPECT_NE(plat::DeviceAccessGroup(device), "");
     EXPECT_EQ(plat::OpenFailureText("/dev/ttyS0", "/dev/ttyS0", EBUSY, "dialout"),
               "Can't open /dev/ttyS0: Device or resource busy; another program is using the "
               "device");

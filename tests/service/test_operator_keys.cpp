@@ -1,10 +1,13 @@
 // The service program's keyboard: Enter presses the focused button in the main form (Qt does so
-// by itself only in dialogs), and the diagnostics dialog closes by Esc as by its Close button.
+// by itself only in dialogs), the diagnostics dialog closes by Esc as by its Close button, and Tab
+// passes through the lists without moving their rows.
 #include "Fixture.h"
 
 #include "service/main_language.h"
 
 #include <QPushButton>
+
+#include <filesystem>
 
 TEST_F(FormTest, EnterPressesTheFocusedButtonAndEscClosesTheDiagnostics) {
     TNdForm& form = Create();
@@ -25,4 +28,25 @@ TEST_F(FormTest, EnterPressesTheFocusedButtonAndEscClosesTheDiagnostics) {
     dialog.BitBtn3->setFocus();
     guitest::Press(dialog.BitBtn3, Qt::Key_Enter);
     EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(FormTest, TabLeavesEveryListWithItsRow) {
+    std::filesystem::copy_file(guitest::ArtefactDir() / "nd307.lng", Modules() / "nd307.lng");
+    TNdForm& form = Create("/opt/livat/nd307 /zolvy");
+    FirstActivationDone = true;
+    form.LoadLanguage("nd307.lng");
+    for (int line = 0; line < 4; ++line)
+        form.AddLogLine("line " + std::to_string(line));
+    guitest::ShowActive(form);
+    for (int page : {0, 1}) {
+        form.PageControl->setCurrentIndex(page);
+        plat::TListView* const lists[] = {page == 0 ? form.ListView : form.ListViewPar,
+                                          form.ListViewLog};
+        for (plat::TListView* list : lists) {
+            ASSERT_TRUE(list->isVisible());
+            list->selectRow(2);
+            guitest::ExpectTabLeavesList(*list);
+            EXPECT_EQ(list->FirstSelectedRow(), 2);
+        }
+    }
 }

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QWindow>
 
 #include <limits>
 
@@ -220,10 +221,21 @@ TEST_F(RecorderRun, RussianModuleFirstReadDiagnosticsAndYes) {
     EXPECT_EQ(f.ListViewPar->Cell(2, 1), "Работа");
     EXPECT_EQ(Log(), Lines{"Порт открыт."});
 
-    // An SDHC card, a clock fault and a question for the operator.
+    // An SDHC card, a clock fault and a question for the operator, asked by Enter held on the
+    // diagnostics button: the repeats that reach the dialog press none of its buttons, Yes
+    // (which formats the card) least of all, whose mark shows what a fresh Enter would press.
     sim_.SetDiagnosticWord(0x030E);
-    f.BitBtn1Click();
+    guitest::ShowActive(f);
+    f.BitBtn1->setFocus();
+    guitest::Hold(Qt::Key_Return, 30, [&d, &f] {
+        ASSERT_TRUE(d.isVisible());
+        // Kept above the form by the window manager, never opened behind it.
+        EXPECT_EQ(d.windowHandle()->transientParent(), f.windowHandle());
+        EXPECT_EQ(QApplication::focusWidget(), d.BitBtn1);
+        EXPECT_TRUE(d.BitBtn1->isDefault());
+    });
     ASSERT_TRUE(guitest::PumpUntil([&] { return d.isVisible(); }, 5000));
+    EXPECT_EQ(sim_.Register(0x0402), 5);
     EXPECT_EQ(d.windowTitle().toStdString(), "Диагностика НД 3.07");
     EXPECT_EQ(d.Label3->text().toStdString(), "ошибка, код 3");
     EXPECT_EQ(d.Label4->text().toStdString(), "Тип карты памяти: SDHC");

@@ -10,6 +10,11 @@
 #include <QComboBox>
 #include <QTimer>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -47,6 +52,34 @@ TEST_F(SessionEnd, EachSignalEndsTheProgramWithItsSettingsSaved) {
         EXPECT_EQ(saved.ReadInteger("BaudIndex"), 1) << signo;
         EXPECT_NO_THROW(saved.ReadString("Language")) << signo;
     }
+}
+
+// Without a display each program says so in one line and ends with an error code, not with the
+// toolkit's abort and its advice to reinstall.
+TEST_F(SessionEnd, WithoutADisplayEachProgramSaysSoInOneLine) {
+    const std::string platform =
+        std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+    const char* display = std::getenv("DISPLAY");
+    const std::string previousDisplay = display ? display : "";
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        ::unsetenv(name);
+    const auto folder = guitest::ArtefactDir();
+    for (const auto& program :
+         {folder / "nd307", folder.parent_path() / "verification" / "vrf307"}) {
+        const auto errors = dir_ / "stderr.txt";
+        ChildProcess child(program.string(), {}, {}, errors.string());
+        const std::optional<int> status = child.WaitExit(StartMs);
+        ASSERT_TRUE(status.has_value()) << program;
+        EXPECT_TRUE(WIFEXITED(*status)) << program;
+        EXPECT_EQ(WEXITSTATUS(*status), 1) << program;
+        std::ifstream text(errors);
+        const std::string said((std::istreambuf_iterator<char>(text)), {});
+        EXPECT_EQ(said, program.filename().string() +
+                            ": needs a graphical display and cannot open one (DISPLAY is not "
+                            "set); start it on a desktop\n");
+    }
+    if (!platform.empty()) ::setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+    if (display) ::setenv("DISPLAY", previousDisplay.c_str(), 1);
 }
 
 // Inside the program: the signal ends the main loop, a modal one included, and the form's end

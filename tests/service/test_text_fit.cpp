@@ -8,6 +8,10 @@
 #include "service/Diagnostika.h"
 #include "service/main_language.h"
 
+#include <QLabel>
+#include <QScrollBar>
+#include <QTextLayout>
+
 #include <filesystem>
 
 namespace {
@@ -34,6 +38,22 @@ protected:
     }
 };
 
+// The lines a word-wrapped label breaks its text into.
+QStringList ShownLines(const QLabel& label) {
+    QTextLayout layout(label.text(), label.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(label.contentsRect().width());
+        lines << label.text().mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    return lines;
+}
+
 } // namespace
 
 // The log below the pages holds every log line meanwhile.
@@ -48,6 +68,15 @@ TEST_P(TextFitTest, PagesAndLogShowTheirTextsWhole) {
         guitest::Pump(10);
         ExpectWhole(form, "page " + std::to_string(page));
     }
+    // The log scrolls by whole lines: the newest shows whole, none sits half under the header.
+    const plat::TListView& log = *form.ListViewLog;
+    const int last = log.Count() - 1;
+    ASSERT_GT(log.verticalScrollBar()->maximum(), 0);
+    EXPECT_LE(log.rowViewportPosition(last) + log.rowHeight(last), log.viewport()->height());
+    EXPECT_EQ(log.rowViewportPosition(log.rowAt(0)), 0);
+    // The panel's title wraps, never inside the model's name.
+    for (const QString& line : ShownLines(*form.Label9))
+        EXPECT_FALSE(line.startsWith(QStringLiteral("3.07"))) << GetParam();
 }
 
 // Row 2 of the parameter list shows the mode's name, row 11 the recording state, rows 9 and 10

@@ -127,7 +127,10 @@ void FillRegisters(RecorderSim& sim) {
     sim.SetMeasurement(111, 45.5f);
     sim.SetMeasurement(113, 0.52f);
     sim.SetMeasurement(114, 1.15f);
-    sim.SetDiagnosticWord(0x0009); // card ready, clock running
+    // Bits 0x01 and 0x08: nd307's diagnostics show the card as not inserted ("карта не
+    // установлена"), the card type SD and the timer as faulty ("неисправность"), so that a trial
+    // sees the texts of a recorder in need of service.
+    sim.SetDiagnosticWord(0x0009);
 }
 
 // A raw pseudo-terminal; the slave stays open here so that its settings hold between the

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,7 +29,7 @@ std::uint64_t CaughtSignals(pid_t pid) {
 } // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::string& dir) {
+                           const std::string& dir, const std::string& errorFile) {
     std::vector<std::string> words{program};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -39,6 +40,10 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     if (pid_ != 0) return;
     // Only async-signal-safe calls between fork and exec: the test program has threads.
     if (!dir.empty() && ::chdir(dir.c_str()) != 0) ::_exit(126);
+    if (!errorFile.empty()) {
+        const int fd = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd < 0 || ::dup2(fd, STDERR_FILENO) < 0) ::_exit(126);
+    }
     ::execv(argv[0], argv.data());
     ::_exit(127);
 }

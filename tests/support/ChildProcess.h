@@ -12,9 +12,10 @@
 class ChildProcess {
 public:
     // Starts program with the arguments in dir (the test's current directory when empty); the
-    // child inherits the test's environment.
+    // child inherits the test's environment, and its standard error goes to errorFile when one
+    // is named.
     ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                 const std::string& dir = {});
+                 const std::string& dir = {}, const std::string& errorFile = {});
     // A child still running is killed and reaped.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;

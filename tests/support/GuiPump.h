@@ -6,8 +6,11 @@
 
 #include "platform/qt/Application.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -74,6 +77,63 @@ inline void Press(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt
     QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
     QApplication::sendEvent(target, &press);
     Pump(5);
+}
+
+// Holds a key down as a desktop keyboard with auto-repeat does under X: the press now, then
+// every 30 ms a repeated release and press sharing one timestamp, `repeats` times, then the
+// release. Each event goes to the widget that has the focus at its moment, so that a window the
+// press opened takes the rest; the first pair after the focus moved to another window comes
+// without the repeat flag, as the toolkit delivers it there. The repeats run from timers, inside
+// any modal loop the press starts; released() runs right after the release, there too (to look
+// at an open question and answer it). Returns once the release was sent and the press returned.
+inline void Hold(int key, int repeats, const std::function<void()>& released = {}) {
+    const QString text = key == Qt::Key_Space ? QStringLiteral(" ") : QStringLiteral("\r");
+    static quint64 clock = 1000; // the keyboard's timestamps, in ms
+    const QWidget* lastWindow = QApplication::activeWindow();
+    const auto send = [key, text](QEvent::Type type, bool repeat, quint64 time) {
+        QWidget* target = QApplication::focusWidget();
+        if (!target) target = QApplication::activeWindow();
+        if (!target) return;
+        QKeyEvent event(type, key, Qt::NoModifier, text, repeat);
+        event.setTimestamp(time);
+        QApplication::sendEvent(target, &event);
+    };
+    int sent = 0;
+    bool done = false;
+    QTimer timer;
+    timer.setInterval(30);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        clock += 30;
+        if (sent++ < repeats) {
+            const bool moved = QApplication::activeWindow() != lastWindow;
+            lastWindow = QApplication::activeWindow();
+            send(QEvent::KeyRelease, !moved, clock);
+            send(QEvent::KeyPress, !moved, clock);
+            return;
+        }
+        timer.stop();
+        send(QEvent::KeyRelease, false, clock);
+        if (released) released();
+        done = true;
+    });
+    timer.start();
+    clock += 30;
+    send(QEvent::KeyPress, false, clock);
+    PumpUntil([&] { return done; }, 30 * repeats + 10000);
+}
+
+// Tab from the list goes on to another control, and Shift+Tab back to another: neither moves
+// the list's current cell or changes its selected rows.
+inline void ExpectTabLeavesList(QAbstractItemView& list) {
+    for (const int key : {int{Qt::Key_Tab}, int{Qt::Key_Backtab}}) {
+        list.setFocus();
+        const QPersistentModelIndex current = list.currentIndex();
+        const QModelIndexList rows = list.selectionModel()->selectedRows();
+        Press(&list, key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        EXPECT_FALSE(list.hasFocus()) << (key == Qt::Key_Tab ? "Tab" : "Shift+Tab");
+        EXPECT_EQ(QModelIndex(current), list.currentIndex());
+        EXPECT_EQ(rows, list.selectionModel()->selectedRows());
+    }
 }
 
 // Where the test program lies: files copied beside the program are there.

@@ -146,11 +146,22 @@ TEST_F(RecorderRun, AbortedWaitReadsNothingAndTheNextStartReopens) {
     EXPECT_EQ(sim_.FramesReceived(3), 1); // request 22 only
     EXPECT_FALSE(Signals[0].measured);
 
-    TFormProgress::TickInterval = 2;
-    SignalFrame->Button2->click();
-    EXPECT_TRUE(f.CommPort1->IsEnabled());
+    // Enter held on "Пуск": its repeats reach the wait's "Прервать" and must not press it. The
+    // wait runs its full time, and the result is read.
+    TFormProgress::TickInterval = 5;
+    bool waited = false;
+    QObject::disconnect(&watcher, &QTimer::timeout, nullptr, nullptr);
+    QObject::connect(&watcher, &QTimer::timeout, [&waited] {
+        waited = waited || dynamic_cast<TFormProgress*>(QApplication::activeModalWidget());
+    });
+    watcher.start(10);
+    guitest::ShowActive(f);
+    SignalFrame->Button2->setFocus();
+    guitest::Hold(Qt::Key_Return, 40);
     ASSERT_TRUE(WaitPortClosed(f));
+    EXPECT_TRUE(waited);
     EXPECT_TRUE(Signals[0].measured);
+    EXPECT_EQ(sim_.FramesReceived(3), 4); // request 22, then the measurements in two blocks
     EXPECT_EQ(Boxes(), Lines{Greeting});
 }
 

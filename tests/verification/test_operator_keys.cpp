@@ -1,11 +1,13 @@
 // The operator cannot lose a verification by accident: the window manager's close asks as Cancel
 // does, the averaging wait ends only by its button or its time; and the keyboard works as on the
-// desktop the forms were made for: Enter presses the focused button, Tab leaves a memo, and the
-// finish page gives the focus to "Готово".
+// desktop the forms were made for: Enter presses the focused button and a held one presses once,
+// Tab leaves a memo and a list, and the finish page gives the focus to "Готово".
 #include "WizardTest.h"
 
 #include "verification/frame_impedance.h"
 #include "verification/frame_select_type.h"
+#include "verification/frame_signal.h"
+#include "verification/frame_up_dn.h"
 #include "verification/frame_tools.h"
 #include "verification/progress.h"
 
@@ -14,6 +16,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWindow>
@@ -76,17 +79,48 @@ TEST_F(OperatorTest, AveragingWaitIgnoresEscAndTheWindowManager) {
     EXPECT_EQ(wait.result(), mrAbort);
 }
 
-// Enter and keypad Enter press the focused button; a held Enter presses it once.
-TEST_F(OperatorTest, EnterPressesTheFocusedButton) {
+// Enter and keypad Enter press the focused button, which carries the default button's mark; a
+// held Enter presses once: its repeats answer no question that the press opened.
+TEST_F(OperatorTest, EnterPressesTheFocusedButtonAndAHeldOneOnlyOnce) {
     ASSERT_EQ(QApplication::focusWidget(), f().NextButton);
+    EXPECT_TRUE(f().NextButton->isDefault());
     Press(Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(f().FCurrent, 1);
     f().NextButton->setFocus();
-    QKeyEvent held(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
-    QApplication::sendEvent(f().NextButton, &held);
-    EXPECT_EQ(f().FCurrent, 1);
-    Press(Qt::Key_Return);
+    guitest::Hold(Qt::Key_Return, 5);
     EXPECT_EQ(f().FCurrent, 2);
+
+    plat::SetMessageBoxHook(plat::QtMessageBox);
+    f().CancelButton->setFocus();
+    EXPECT_TRUE(f().CancelButton->isDefault());
+    EXPECT_FALSE(f().NextButton->isDefault());
+    bool asked = false;
+    guitest::Hold(Qt::Key_Return, 30, [&asked] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        asked = true;
+        auto* yes = qobject_cast<QPushButton*>(box->button(QMessageBox::Yes));
+        EXPECT_EQ(QApplication::focusWidget(), yes);
+        EXPECT_TRUE(yes && yes->isDefault());
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(f().isVisible());
+    EXPECT_EQ(f().FCurrent, 2);
+}
+
+// Tab leaves a list for the next control and Shift+Tab for the one before, with the operator's
+// row still selected: the next "Пуск" or "Считать" measures the row chosen.
+TEST_F(OperatorTest, TabLeavesTheListsWithTheChosenRow) {
+    SelTypeFrame->setVisible(false);
+    for (TListFrame* page : std::initializer_list<TListFrame*>{SignalFrame, UpDnFrame}) {
+        page->ShowFrame();
+        wizardtest::Pump(5);
+        wizardtest::SelectRow(*page->ListView, 2);
+        guitest::ExpectTabLeavesList(*page->ListView);
+        EXPECT_EQ(page->SelectedRow(), 2);
+        page->setVisible(false);
+    }
 }
 
 // After a failed insulation test the finish page comes at once: the focus is on "Готово", and
