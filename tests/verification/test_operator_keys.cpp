@@ -138,7 +138,8 @@ TEST_F(OperatorTest, FinishPageFocusesReadyAndEnterEnds) {
 }
 
 // The standards page comes with its default description selected; Tab goes from it on to the
-// date and the certificate, and Shift+Tab back; nothing is typed into the description.
+// date and the certificate, and Shift+Tab back; nothing is typed into the description until the
+// operator types there.
 TEST_F(OperatorTest, TabMovesThroughTheStandardsPage) {
     SelTypeFrame->setVisible(false);
     f().FCurrent = 8;
@@ -155,4 +156,8 @@ TEST_F(OperatorTest, TabMovesThroughTheStandardsPage) {
     Press(Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), ToolsFrame->Memo1);
     EXPECT_EQ(ToolsFrame->Memo1->toPlainText(), description);
+    // A held Enter goes on typing in a memo: one line for the press and one for each repeat.
+    ToolsFrame->Memo1->moveCursor(QTextCursor::End);
+    guitest::Hold(Qt::Key_Return, 3);
+    EXPECT_EQ(ToolsFrame->Memo1->toPlainText(), description + QString(4, QLatin1Char('\n')));
 }
