@@ -105,11 +105,11 @@ int MeasurementDecimals(int k) {
         return -1;
     case 104:
     case 106:
-    case 108:
-    case 110:
-    case 111:
-    case 113:
-    case 114:
+    case MeasuredValue::DeviationF:
+    case MeasuredValue::DipDuration:
+    case MeasuredValue::DipDepth:
+    case MeasuredValue::SwellDuration:
+    case MeasuredValue::SwellFactor:
         return 3;
     default:
         return 2;
@@ -237,20 +237,20 @@ void Serial::GetSignalResults(float& deviationU, float& deviationF,
                               std::array<float, 51>& harmonics, std::array<float, 51>& second) {
     Measurements m{};
     GetMeasurements(m);
-    deviationU = m[105];
-    deviationF = m[108];
-    for (int i = 0; i < 51; ++i) {
-        harmonics[i] = m[i];
-        second[i] = m[51 + i];
+    deviationU = m[MeasuredValue::DeviationU];
+    deviationF = m[MeasuredValue::DeviationF];
+    for (std::size_t i = 0; i < harmonics.size(); ++i) {
+        harmonics[i] = m[MeasuredValue::Harmonics + i];
+        second[i] = m[MeasuredValue::SecondBlock + i];
     }
 }
 
 void Serial::GetEventResults(bool overvoltage, float& duration, float& level) {
     Measurements m{};
     GetMeasurements(m);
-    const float msPerSecond = 1000.0f;
-    duration = (overvoltage ? m[113] : m[110]) * msPerSecond;
-    level = overvoltage ? m[114] : m[111];
+    using namespace MeasuredValue;
+    duration = (overvoltage ? m[SwellDuration] : m[DipDuration]) * EventMsPerSecond;
+    level = overvoltage ? m[SwellFactor] : m[DipDepth];
 }
 
 float Serial::RoundTo(float x, int decimals) {

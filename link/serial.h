@@ -86,6 +86,22 @@ constexpr int MeasurementCount = 115;
 constexpr int MeasurementRegisterCount = 2 * MeasurementCount;
 using Measurements = std::array<float, MeasurementCount>;
 
+// The measured values that both programs take by meaning, as indexes into Measurements, with the
+// unit the recorder gives them in.
+namespace MeasuredValue {
+constexpr int Harmonics = 0;       // 51 values: the voltage of harmonic order n = 0..50, V
+constexpr int SecondBlock = 51;    // the second block of 51 values by order
+constexpr int DeviationU = 105;    // voltage deviation, %
+constexpr int DeviationF = 108;    // frequency deviation, Hz
+constexpr int DipDuration = 110;   // s
+constexpr int DipDepth = 111;      // %
+constexpr int SwellDuration = 113; // temporary overvoltage, s
+constexpr int SwellFactor = 114;   // temporary overvoltage coefficient K_перU
+} // namespace MeasuredValue
+
+// The recorder gives an event's duration in seconds; the wizard judges it in milliseconds.
+constexpr float EventMsPerSecond = 1000.0f;
+
 // The diagnostics values kept after a good diagnostics reply, copied out as one set.
 struct DiagnosticValues {
     std::int32_t DiagWord = 0;

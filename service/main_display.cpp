@@ -22,8 +22,16 @@ struct MeasurementRow {
 
 // Rows 6..107 (the two blocks of 51 values by order) follow a rule of their own.
 constexpr MeasurementRow SingleRows[] = {
-    {0, 108, 3, 6}, {1, 105, 2, 6},   {2, 103, 3, 6},   {3, 107, 2, 6},   {4, 106, 2, 6},
-    {5, 104, 2, 6}, {108, 110, 3, 6}, {109, 111, 3, 6}, {110, 113, 3, 6}, {111, 114, 3, 6},
+    {0, MeasuredValue::DeviationF, 3, 6},
+    {1, MeasuredValue::DeviationU, 2, 6},
+    {2, 103, 3, 6},
+    {3, 107, 2, 6},
+    {4, 106, 2, 6},
+    {5, 104, 2, 6},
+    {108, MeasuredValue::DipDuration, 3, 6},
+    {109, MeasuredValue::DipDepth, 3, 6},
+    {110, MeasuredValue::SwellDuration, 3, 6},
+    {111, MeasuredValue::SwellFactor, 3, 6},
 };
 constexpr int OrderRowsFirst = 6;
 constexpr int OrderValueCount = 102; // values 0..101 in rows 6..107

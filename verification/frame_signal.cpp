@@ -25,22 +25,24 @@ double HarmonicPercent(float volts) {
 }
 
 std::string DeviationUCell(const SignalRecord& s, bool result) {
-    std::string text = Fixed(s.setDeviationU, 4, 2);
+    std::string text = PageNumber(s.setDeviationU, 4, 2);
     if (!result) return text;
-    return text + "/" + Fixed(s.measDeviationU, 4, 2) + "/" + Fixed(s.errDeviationU, 4, 2) + "%";
+    return text + "/" + PageNumber(s.measDeviationU, 4, 2) + "/" +
+           PageNumber(s.errDeviationU, 4, 2) + "%";
 }
 
 std::string DeviationFCell(const SignalRecord& s, bool result) {
-    std::string text = Fixed(s.setDeviationF, 5, 3);
+    std::string text = PageNumber(s.setDeviationF, 5, 3);
     if (!result) return text;
-    return text + "/" + Fixed(s.measDeviationF, 5, 3) + "/" + Fixed(s.errDeviationF, 5, 3);
+    return text + "/" + PageNumber(s.measDeviationF, 5, 3) + "/" +
+           PageNumber(s.errDeviationF, 5, 3);
 }
 
 std::string HarmonicCell(const SignalRecord& s, std::size_t n, bool result) {
-    std::string text = Fixed(s.setHarmonic[n], 4, 2);
+    std::string text = PageNumber(s.setHarmonic[n], 4, 2);
     if (!result) return text;
-    text += "/" + Fixed(HarmonicPercent(s.measHarmonicV[n]), 4, 2) + "/" +
-            Fixed(s.errHarmonic[n], 4, 2);
+    text += "/" + PageNumber(HarmonicPercent(s.measHarmonicV[n]), 4, 2) + "/" +
+            PageNumber(s.errHarmonic[n], 4, 2);
     if (IsRelativeHarmonic(s.setHarmonic[n])) text += "%";
     return text;
 }
@@ -140,11 +142,7 @@ void TSignalFrame::Button1Click() {
 
 void TSignalFrame::Button2Click() {
     const int row = SelectedRow();
-    if (row >= 0 && MainForm) {
-        MainForm->ReopenPortIfClosed();
-        MainForm->FRetries = 0;
-        MainForm->StartSignalTest(row);
-    }
+    if (row >= 0 && MainForm) MainForm->StartSignalTest(row);
     ListView->setFocus();
 }
 

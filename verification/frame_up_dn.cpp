@@ -16,15 +16,15 @@ namespace {
 
 // The B of " B)" is the Latin letter.
 std::string LevelCell(const EventSignalRecord& e, bool result) {
-    std::string text = Fixed(e.setLevel, 6, 3) + " (" + Fixed(e.setVoltage, 6, 2) + " B)";
+    std::string text = PageNumber(e.setLevel, 6, 3) + " (" + PageNumber(e.setVoltage, 6, 2) + " B)";
     if (!result) return text;
-    return text + " /" + Fixed(e.measLevel, 6, 3) + "/" + Fixed(e.errLevel, 6, 3);
+    return text + " /" + PageNumber(e.measLevel, 6, 3) + "/" + PageNumber(e.errLevel, 6, 3);
 }
 
 std::string DurationCell(const EventSignalRecord& e, bool result) {
-    std::string text = Fixed(e.setDuration, 6, 0);
+    std::string text = PageNumber(e.setDuration, 6, 0);
     if (!result) return text;
-    return text + "/" + Fixed(e.measDuration, 6, 0) + "/" + Fixed(e.errDuration, 6, 0);
+    return text + "/" + PageNumber(e.measDuration, 6, 0) + "/" + PageNumber(e.errDuration, 6, 0);
 }
 
 } // namespace
@@ -78,11 +78,7 @@ void TUpDnFrame::AddRows() {
 
 void TUpDnFrame::Button1Click() {
     const int row = SelectedRow();
-    if (row >= 0 && MainForm) {
-        MainForm->ReopenPortIfClosed();
-        MainForm->FRetries = 0;
-        MainForm->StartWorkMode(row);
-    }
+    if (row >= 0 && MainForm) MainForm->StartWorkMode(row);
     ListView->setFocus();
 }
 
@@ -108,10 +104,9 @@ bool TUpDnFrame::RowMeasured(int row) const {
 
 void TUpDnFrame::ShowResult(int i) {
     if (i < 0 || i >= EventSignalCount || i >= ListView->rowCount()) return;
-    EventSignalRecord& e = EventSignals[static_cast<std::size_t>(i)];
-    if (e.measDuration == 0.0f) {
+    const EventSignalRecord& e = EventSignals[static_cast<std::size_t>(i)];
+    if (!e.measured) {
         WizardMessageBox("Зарегистрировать провал/перенапряжение не удалось!");
-        e.measured = false;
         // The row keeps its cells, but its mark must not claim a result the protocol leaves out.
         ListView->SetRowChecked(i, false);
     } else {

@@ -30,6 +30,6 @@ void TListFrame::ListViewChange(QTableWidgetItem* item) {
     ListView->SetRowChecked(item->row(), RowMeasured(item->row()));
 }
 
-std::string Fixed(double value, int precision, int digits) {
+std::string PageNumber(double value, int precision, int digits) {
     return plat::FloatToStrF(value, plat::ffFixed, precision, digits);
 }

@@ -34,5 +34,6 @@ private:
     int listHeight_;
 };
 
-// A value in the fixed notation with precision p and d decimals.
-std::string Fixed(double value, int precision, int digits);
+// A number in a cell of a page's list: fixed notation with the precision and decimals its column
+// asks for, and the decimal separator in force when the cell is written.
+std::string PageNumber(double value, int precision, int digits);

@@ -107,11 +107,11 @@ public:
     void CommPort1Open(int Error);
     void CommPort1DataReceived(std::uint32_t Count);
     void Timer1Timer();
-    // What "Пуск" and "Работа" do before their request: when the port was closed during the
-    // measurements, open it again on the port chosen on the connection page.
-    void ReopenPortIfClosed();
+    // "Работа" and "Пуск": the port, closed during the measurements, opened again on the port
+    // chosen on the connection page, then the request for the row.
     void StartWorkMode(int row);
     void StartSignalTest(int row);
+    // "Считать": the port stays as "Работа" left it.
     void ReadEventData(int row);
 
     // --- Results ---
@@ -142,6 +142,8 @@ private:
     void StoreSignalResult();
     void StoreEventResult();
     void ClosePortAfterResult();
+    void ReopenPortIfClosed();
+    void StartMeasurement(int row, SerialRequestCode request);
     int CurrentKind() const;
 
     bool activated_ = false;

@@ -70,14 +70,20 @@ void TMainForm::ReopenPortIfClosed() {
     FDataReceived = 0;
 }
 
-void TMainForm::StartWorkMode(int row) {
+// A started measurement gets the port back and a fresh budget of silent re-reads.
+void TMainForm::StartMeasurement(int row, SerialRequestCode request) {
+    ReopenPortIfClosed();
+    FRetries = 0;
     FSignalIndex = row;
-    FSerial->PostCommand(RequestWriteCommands);
+    FSerial->PostCommand(request);
+}
+
+void TMainForm::StartWorkMode(int row) {
+    StartMeasurement(row, RequestWriteCommands);
 }
 
 void TMainForm::StartSignalTest(int row) {
-    FSignalIndex = row;
-    FSerial->PostCommand(RequestReadParamsTwice);
+    StartMeasurement(row, RequestReadParamsTwice);
 }
 
 void TMainForm::ReadEventData(int row) {

@@ -96,10 +96,12 @@ void TMainForm::StoreEventResult() {
     if (FSignalIndex < 0 || FSignalIndex >= EventSignalCount) return;
     const int i = FSignalIndex;
     EventSignalRecord& e = EventSignals[static_cast<std::size_t>(i)];
-    e.measured = true;
     FSerial->GetEventResults(IsSwell(i), e.measDuration, e.measLevel);
     e.errDuration = Difference(e.measDuration, e.setDuration);
     e.errLevel = Difference(e.measLevel, e.setLevel);
+    // A duration of 0 is the recorder's way of saying that it registered no event: the errors
+    // are kept, but the protocol leaves the event out.
+    e.measured = e.measDuration != 0.0f;
     if (auto* page = dynamic_cast<TUpDnFrame*>(FFrames[FCurrent])) page->ShowResult(i);
     ClosePortAfterResult();
 }

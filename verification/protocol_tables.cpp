@@ -9,12 +9,14 @@ const char* const EmptyCell = "<TD>&nbsp;</TD>";
 // 220 V, the voltage every harmonic percentage refers to.
 constexpr double Nominal = 220.0;
 
-std::string Fixed(double value, int decimals) {
+// A number in a protocol table: fixed notation with precision 6; one count of decimals serves
+// every number of a table, its limit included.
+std::string ProtocolNumber(double value, int decimals) {
     return plat::FloatToStrF(value, plat::ffFixed, 6, decimals);
 }
 
 std::string F2(double value) {
-    return Fixed(value, 2);
+    return ProtocolNumber(value, 2);
 }
 
 std::string Cell(const std::string& text) {
@@ -42,10 +44,10 @@ bool AppendCommonRow(ProtocolLines& lines, const ResultTableRow& row, float limi
     const bool beyond = ExceedsLimit(row.error, limit);
     lines.push_back("<TR ALIGN=CENTER>");
     lines.push_back(Cell(plat::IntToStr(row.number)));
-    lines.push_back(Cell(Fixed(row.set, decimals)));
-    lines.push_back(Cell(Fixed(row.measured, decimals)));
-    lines.push_back(MarkedCell(Fixed(row.error, decimals), beyond));
-    lines.push_back(LimitCell(Fixed(limit, decimals)));
+    lines.push_back(Cell(ProtocolNumber(row.set, decimals)));
+    lines.push_back(Cell(ProtocolNumber(row.measured, decimals)));
+    lines.push_back(MarkedCell(ProtocolNumber(row.error, decimals), beyond));
+    lines.push_back(LimitCell(ProtocolNumber(limit, decimals)));
     lines.push_back("</TR>");
     return !beyond;
 }
@@ -186,12 +188,17 @@ std::vector<ResultTableRow> SignalRows(const std::array<SignalRecord, SignalCoun
     return rows;
 }
 
+// Tables 4 and 5 show the dips, 6 and 7 the temporary overvoltages.
+enum class EventKind { Swells, Dips };
+
 std::vector<ResultTableRow> EventRows(const std::array<EventSignalRecord, EventSignalCount>& events,
-                                      int first, EventField set, EventField meas, EventField err) {
+                                      EventKind kind, EventField set, EventField meas,
+                                      EventField err) {
     std::vector<ResultTableRow> rows;
-    for (int i = first; i < first + SwellCount; ++i) {
+    for (int i = 0; i < EventSignalCount; ++i) {
         const EventSignalRecord& r = events[i];
-        if (r.measured) rows.push_back({i + 1, r.*set, r.*meas, r.*err});
+        if (r.measured && IsSwell(i) == (kind == EventKind::Swells))
+            rows.push_back({i + 1, r.*set, r.*meas, r.*err});
     }
     return rows;
 }
@@ -242,17 +249,19 @@ bool AppendResultTables(ProtocolLines& lines, const std::array<SignalRecord, Sig
                limits.deviationF, 3) &&
            pass;
     pass = AppendHarmonicTable(lines, measured, limits.harmonicAbs, limits.harmonicRel) && pass;
-    const auto table = [&](const ResultTableTexts& texts, int first, EventField set,
+    const auto table = [&](const ResultTableTexts& texts, EventKind kind, EventField set,
                            EventField meas, EventField err, float limit) {
-        return AppendResultTable(lines, texts, EventRows(events, first, set, meas, err), limit, 3);
+        return AppendResultTable(lines, texts, EventRows(events, kind, set, meas, err), limit, 3);
     };
-    pass = table(Table4, SwellCount, &E::setLevel, &E::measLevel, &E::errLevel, limits.dipDepth) &&
-           pass;
-    pass = table(Table5, SwellCount, &E::setDuration, &E::measDuration, &E::errDuration,
+    constexpr EventKind Dips = EventKind::Dips;
+    constexpr EventKind Swells = EventKind::Swells;
+    pass = table(Table4, Dips, &E::setLevel, &E::measLevel, &E::errLevel, limits.dipDepth) && pass;
+    pass = table(Table5, Dips, &E::setDuration, &E::measDuration, &E::errDuration,
                  limits.eventDuration) &&
            pass;
-    pass = table(Table6, 0, &E::setLevel, &E::measLevel, &E::errLevel, limits.swellFactor) && pass;
-    pass = table(Table7, 0, &E::setDuration, &E::measDuration, &E::errDuration,
+    pass = table(Table6, Swells, &E::setLevel, &E::measLevel, &E::errLevel, limits.swellFactor) &&
+           pass;
+    pass = table(Table7, Swells, &E::setDuration, &E::measDuration, &E::errDuration,
                  limits.eventDuration) &&
            pass;
     return pass;

@@ -38,7 +38,8 @@ std::string ReadText(const plat::TIniFile& ini, const std::string& section, cons
     return plat::Cp1251ToUtf8(ini.ReadString(section, key, ""));
 }
 
-std::string Fixed2(float value) {
+// A number in a signal's description.
+std::string DescriptionNumber(float value) {
     return plat::FloatToStrF(value, plat::ffFixed, 4, 2);
 }
 
@@ -62,9 +63,15 @@ void LoadSignal(const plat::TIniFile& ini, int index) {
     s.description = BuildSignalDescription(s, msg1, msg2);
 }
 
+// The events' sections follow the steady signals' ones, in the order of EventSignals.
+std::string EventSectionName(int entry) {
+    return SectionName(SignalCount + 1 + entry);
+}
+
 void LoadSwell(const plat::TIniFile& ini, int index) {
-    const std::string section = SectionName(index + 7);
-    EventSignalRecord& e = EventSignals[static_cast<std::size_t>(index)];
+    const int entry = FirstSwell + index;
+    const std::string section = EventSectionName(entry);
+    EventSignalRecord& e = EventSignals[static_cast<std::size_t>(entry)];
     e = EventSignalRecord{};
     e.setLevel = ReadNumber(ini, section, "k");
     e.setDuration = ReadNumber(ini, section, "t");
@@ -72,8 +79,9 @@ void LoadSwell(const plat::TIniFile& ini, int index) {
 }
 
 void LoadDip(const plat::TIniFile& ini, int index) {
-    const std::string section = SectionName(index + 11);
-    EventSignalRecord& e = EventSignals[static_cast<std::size_t>(index + SwellCount)];
+    const int entry = FirstDip + index;
+    const std::string section = EventSectionName(entry);
+    EventSignalRecord& e = EventSignals[static_cast<std::size_t>(entry)];
     e = EventSignalRecord{};
     e.setLevel = ReadNumber(ini, section, "du");
     e.setDuration = ReadNumber(ini, section, "t");
@@ -95,10 +103,10 @@ bool LoadSignals(const std::string& fileName) {
     const plat::TIniFile ini(fileName);
     for (int i = 0; i < SignalCount; ++i)
         LoadSignal(ini, i);
-    for (int j = 0; j < SwellCount; ++j) {
+    for (int j = 0; j < SwellCount; ++j)
         LoadSwell(ini, j);
+    for (int j = 0; j < DipCount; ++j)
         LoadDip(ini, j);
-    }
     return true;
 }
 
@@ -112,10 +120,10 @@ void ScaleSignalLimits(int periodic) {
 
 std::string BuildSignalDescription(const SignalRecord& signal, const std::string& msg1,
                                    const std::string& msg2) {
-    std::string text =
-        "\u03B4U = " + Fixed2(signal.setDeviationU) + "% (" + Fixed2(signal.setVoltage) + " В)\n";
-    text += "\u0394f = " + Fixed2(signal.setDeviationF) + " Гц (" + Fixed2(signal.setFrequency) +
-            " Гц)\n";
+    std::string text = "\u03B4U = " + DescriptionNumber(signal.setDeviationU) + "% (" +
+                       DescriptionNumber(signal.setVoltage) + " В)\n";
+    text += "\u0394f = " + DescriptionNumber(signal.setDeviationF) + " Гц (" +
+            DescriptionNumber(signal.setFrequency) + " Гц)\n";
     text += msg1 + "\n" + msg2;
     return text;
 }
@@ -145,5 +153,5 @@ bool SignalFails(const SignalRecord& signal, int lastOrder) {
 }
 
 bool IsSwell(int eventIndex) {
-    return eventIndex < SwellCount;
+    return eventIndex >= FirstSwell && eventIndex < FirstSwell + SwellCount;
 }

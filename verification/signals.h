@@ -9,10 +9,16 @@
 #include <array>
 #include <string>
 
-inline constexpr int SignalCount = 6;      // steady signals: sections signal1..signal6
-inline constexpr int EventSignalCount = 8; // events: signal7..signal14
-inline constexpr int SwellCount = 4;       // EventSignals[0..3] are overvoltages, [4..7] dips
-inline constexpr int HarmonicCount = 51;   // K_U(n), n = 0..50
+inline constexpr int SignalCount = 6;    // steady signals: sections signal1..signal6
+inline constexpr int HarmonicCount = 51; // K_U(n), n = 0..50
+
+// The events, sections signal7..signal14 in this order: the temporary overvoltages first, then
+// the dips. Every reader of EventSignals finds an event's kind here.
+inline constexpr int SwellCount = 4;
+inline constexpr int DipCount = 4;
+inline constexpr int FirstSwell = 0;
+inline constexpr int FirstDip = FirstSwell + SwellCount;
+inline constexpr int EventSignalCount = SwellCount + DipCount;
 
 inline constexpr float NominalVoltage = 220.0f;  // V
 inline constexpr float NominalFrequency = 50.0f; // Hz
@@ -48,7 +54,7 @@ struct EventSignalRecord {
     float measLevel = 0;
     float errDuration = 0; // measDuration - setDuration
     float errLevel = 0;    // measLevel - setLevel
-    bool measured = false;
+    bool measured = false; // a usable result: the recorder registered the event
 };
 
 extern std::array<SignalRecord, SignalCount> Signals;

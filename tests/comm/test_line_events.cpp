@@ -10,16 +10,28 @@ namespace {
 using Strings = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
 
+// Each line event with the comm event that raises it, in the order the component raises them.
+struct LineSignal {
+    plat::DWORD bit;
+    TNotifyEvent TCommPort::*handler;
+    const char* name;
+};
+const LineSignal LineSignals[] = {
+    {plat::EV_CTS, &TCommPort::OnCTSSignal, "CTS"},
+    {plat::EV_RLSD, &TCommPort::OnDCDSignal, "DCD"},
+    {plat::EV_DSR, &TCommPort::OnDSRSignal, "DSR"},
+    {plat::EV_RING, &TCommPort::OnRingSignal, "Ring"},
+    {plat::EV_RXCHAR, &TCommPort::OnRxDSignal, "RxD"},
+    {plat::EV_RXFLAG, &TCommPort::OnRxEventSignal, "RxEvent"},
+    {plat::EV_TXEMPTY, &TCommPort::OnTxDSignal, "TxD"},
+    {plat::EV_BREAK, &TCommPort::OnBreakSignal, "Break"},
+};
+
 class LineEventTest : public ScriptedTest {
 protected:
     void RecordAllEvents() {
-        const std::pair<TNotifyEvent TCommPort::*, const char*> handlers[] = {
-            {&TCommPort::OnCTSSignal, "CTS"}, {&TCommPort::OnDCDSignal, "DCD"},
-            {&TCommPort::OnDSRSignal, "DSR"}, {&TCommPort::OnRingSignal, "Ring"},
-            {&TCommPort::OnRxDSignal, "RxD"}, {&TCommPort::OnRxEventSignal, "RxEvent"},
-            {&TCommPort::OnTxDSignal, "TxD"}, {&TCommPort::OnBreakSignal, "Break"}};
-        for (auto [handler, name] : handlers)
-            port.*handler = [this, name = name](TCommPort* sender) {
+        for (const LineSignal& signal : LineSignals)
+            port.*signal.handler = [this, name = signal.name](TCommPort* sender) {
                 EXPECT_EQ(sender, &port);
                 EXPECT_TRUE(plat::MainThread::IsMainThread());
                 log.push_back(name);
@@ -46,7 +58,7 @@ protected:
 };
 
 // The close's last pass leaves mask 0, so the close raises none of the earlier events again.
-TEST_F(LineEventTest, StatusEventsComeInTheirFixedOrderAndNotAgainOnClose) {
+TEST_F(LineEventTest, StatusEventsReachTheirOwnHandlersInAFixedOrderAndNotAgainOnClose) {
     port.MonitorEvents.Include(evRxEventChar);
     RecordAllEvents();
     port.OpenPort();
@@ -58,6 +70,10 @@ TEST_F(LineEventTest, StatusEventsComeInTheirFixedOrderAndNotAgainOnClose) {
     RaiseAndServe(0x01FF, 9);
     EXPECT_EQ(log,
               (Strings{"CTS", "DCD", "DSR", "Ring", "RxD", "RxEvent", "TxD", "Break", "Error"}));
+    for (const LineSignal& signal : LineSignals) { // each alone reaches its own handler only
+        RaiseAndServe(signal.bit, 1);
+        EXPECT_EQ(log, Strings{signal.name});
+    }
 
     log.clear();
     port.ClosePort();

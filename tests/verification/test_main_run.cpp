@@ -205,6 +205,20 @@ TEST_F(RecorderRun, EventTestEntersWorkModeThenStoresTheReadEvent) {
     EXPECT_FLOAT_EQ(EventSignals[4].measDuration, 500.0f);
     EXPECT_NEAR(EventSignals[4].errLevel, 0.0f, 1e-4);
     EXPECT_NEAR(EventSignals[4].errDuration, 400.0f, 1e-3);
+
+    // A duration of 0: nothing registered. The operator is told, the errors are kept, and the
+    // event no longer counts as measured.
+    sim_.SetMeasurement(110, 0.0f);
+    UpDnFrame->Button1->click();
+    ASSERT_TRUE(wizardtest::PumpUntil([] { return UpDnFrame->Button2->isEnabled(); }, 5000));
+    ClearBoxes();
+    UpDnFrame->Button2->click();
+    ASSERT_TRUE(WaitPortClosed(f));
+    EXPECT_EQ(Boxes(),
+              Lines{"Поверка НД 3.07: Зарегистрировать провал/перенапряжение не удалось!"});
+    EXPECT_FALSE(EventSignals[4].measured);
+    EXPECT_NEAR(EventSignals[4].errDuration, -100.0f, 1e-3);
+    EXPECT_FALSE(wizardtest::RowChecked(*UpDnFrame->ListView, 4));
 }
 
 } // namespace

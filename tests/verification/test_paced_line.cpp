@@ -7,12 +7,14 @@
 #include "WizardTest.h"
 
 #include "verification/frame_signal.h"
+#include "verification/progress.h"
 #include "verification/signals.h"
 
 #include "support/BusyMachine.h"
 #include "support/PacedLine.h"
 
 #include <QPushButton>
+#include <QTimer>
 
 #include <optional>
 
@@ -20,9 +22,21 @@ namespace {
 
 // What the program runs with, taken before any test shortens it.
 const SerialTiming ProgramTiming = TMainForm::LinkTiming;
+const int ProgramAveragingTick = TFormProgress::TickInterval;
 
+// The link's waits, and the averaging wait: 125 ticks of a second, the 125th ending it as
+// completed.
 TEST(ProductionTiming, TheProgramRunsAtTheRecordersPace) {
     ExpectRecorderPace(ProgramTiming);
+    EXPECT_EQ(ProgramAveragingTick, 1000);
+    wizardtest::EnsureApplication();
+    TFormProgress wait;
+    for (int tick = 1; tick < 125; ++tick)
+        wait.Timer1Timer();
+    EXPECT_TRUE(wait.Timer1->isActive());
+    wait.Timer1Timer();
+    EXPECT_FALSE(wait.Timer1->isActive());
+    EXPECT_EQ(wait.result(), mrOk);
 }
 
 class PacedSignalTest : public RecorderRun, public ::testing::WithParamInterface<PaceCase> {

@@ -120,8 +120,12 @@ TEST_F(Protocol, FormWritesItsFieldsAndTheLimitsInForceAndOpensTheFile) {
     ScaleSignalLimits(1);
     Signals[1].measured = true;
     Signals[1].errDeviationU = 0.5f; // equal to the periodic limit
-    EventSignals[6].measured = true;
-    EventSignals[6].errLevel = -1.25f; // beyond 1 %
+    Signals[1].setDeviationF = 0.4f;
+    Signals[1].measDeviationF = 0.437f;
+    Signals[1].errDeviationF = 0.037f;
+    EventSignals[5] = {154.0f, 500.0f, 30.0f, 500.0f, 30.5f, 0.0f, 0.5f, true};
+    // A dip 0.5 % off passes against its own limit of 1 %, though not against the 0.022 of the
+    // overvoltages: the only error in the protocol that could fail.
 
     form.BuildProtocolReport();
 
@@ -129,8 +133,24 @@ TEST_F(Protocol, FormWritesItsFieldsAndTheLimitsInForceAndOpensTheFile) {
     const fs::path path = opened_[0];
     EXPECT_EQ(path.parent_path(), fs::current_path() / "Protocols");
     EXPECT_EQ(path.filename().string().rfind("Протокол поверки НД3.07 от ", 0), 0u);
-    const std::string text = plat::Cp1251ToUtf8(ReadBytes(path));
+    std::string text = plat::Cp1251ToUtf8(ReadBytes(path));
     EXPECT_NE(text.find("<TD>40001</TD>\r\n"), std::string::npos);
     EXPECT_NE(text.find("<TD>0.50</TD>\r\n<TD>&plusmn;0.50</TD>"), std::string::npos);
+    EXPECT_NE(text.find("<TR ALIGN=CENTER>\r\n<TD>2</TD>\r\n<TD>0.400</TD>\r\n<TD>0.437</TD>\r\n"
+                        "<TD>0.037</TD>\r\n<TD>&plusmn;0.050</TD>\r\n</TR>\r\n"),
+              std::string::npos);
+    const std::string dipRow = "<TD>6</TD>\r\n<TD>30.000</TD>\r\n<TD>30.500</TD>\r\n<TD>0.500</TD>"
+                               "\r\n<TD>&plusmn;1.000</TD>\r\n</TR>\r\n</TABLE>\r\n<BR>" +
+                               std::string(VerdictText) + PassText + "\r\n";
+    EXPECT_NE(text.find(dipRow), std::string::npos);
+    EXPECT_NE(text.find("\r\nсоответствуют\r\n"), std::string::npos);
+
+    EventSignals[6].measured = true;
+    EventSignals[6].errLevel = -1.25f; // beyond 1 %
+    form.BuildProtocolReport();
+    ASSERT_EQ(opened_.size(), 2u);
+    text = plat::Cp1251ToUtf8(ReadBytes(opened_[1]));
+    EXPECT_NE(text.find("<TD><SPAN>-1.250</SPAN></TD>\r\n<TD>&plusmn;1.000</TD>"),
+              std::string::npos);
     EXPECT_NE(text.find("\r\n<SPAN>не соответствуют</SPAN>\r\n"), std::string::npos);
 }
