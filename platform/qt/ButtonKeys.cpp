@@ -1,13 +1,11 @@
 #include "platform/qt/ButtonKeys.h"
 
-#include <QAbstractSpinBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextEdit>
 
 namespace plat {
 
@@ -23,19 +21,13 @@ bool PressesButtons(int key) {
     return IsEnter(key) || key == Qt::Key_Space;
 }
 
-bool IsEditableMemo(const QWidget* widget) {
-    if (const auto* memo = qobject_cast<const QPlainTextEdit*>(widget)) return !memo->isReadOnly();
-    if (const auto* memo = qobject_cast<const QTextEdit*>(widget)) return !memo->isReadOnly();
-    return false;
-}
-
-// A held key goes on typing where it types: new lines in a memo, spaces in any text field. Enter
-// in a one-line field passes on to its dialog's default button, so its repeats stop there.
+// A held key goes on typing where it types: new lines in a memo, spaces in a one-line field too.
+// Enter in a one-line field passes on to its window's buttons, so its repeats stop there.
 bool TypesRepeats(const QWidget* widget, int key) {
-    if (IsEditableMemo(widget)) return true;
+    if (const auto* memo = qobject_cast<const QPlainTextEdit*>(widget)) return !memo->isReadOnly();
     if (IsEnter(key)) return false;
-    if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) return !edit->isReadOnly();
-    return qobject_cast<const QAbstractSpinBox*>(widget) != nullptr;
+    const auto* edit = qobject_cast<const QLineEdit*>(widget);
+    return edit && !edit->isReadOnly();
 }
 
 // The window system sends a held key's repeats as release and press pairs that share one
