@@ -22,6 +22,9 @@ void TWriteThread::Execute() {
         PortHandle->ClearCommError(errors, stat);
         WriteOut();
     }
+    // The close may come before the first round or between two rounds, with bytes that
+    // PutBlock accepted still in the ring: they go out now, with the close's time limit.
+    if (Port->OutBuffUsed() > 0) WriteOut();
 }
 
 // Under hardware handshake with CTS off the writer waits for the status thread's wake when

@@ -4,6 +4,16 @@
 
 namespace plat {
 
+namespace {
+
+std::function<void(TThread&)> startHook;
+
+} // namespace
+
+void TThread::SetStartHook(std::function<void(TThread&)> hook) {
+    startHook = std::move(hook);
+}
+
 TThread::~TThread() {
     if (thread_.joinable()) {
         Terminate();
@@ -18,6 +28,7 @@ void TThread::Start() {
 
 void TThread::Run() {
     try {
+        if (startHook) startHook(*this);
         Execute();
     } catch (...) {
         // An exception leaving a worker ends only that worker, as the framework does.

@@ -19,6 +19,10 @@ public:
     // its own feet.
     virtual ~TThread();
 
+    // Runs in each new thread before its Execute. Tests hold a thread back there, as a loaded
+    // machine does, to reach the moments a stop may find it in; set only while no thread starts.
+    static void SetStartHook(std::function<void(TThread&)> hook);
+
     void Terminate() { terminated_.store(true); }
     bool Terminated() const { return terminated_.load(); }
     bool Finished() const { return finished_.load(); }

@@ -1,5 +1,7 @@
 // The component on a real line: a pseudo-terminal mapped as a COM port through a ports folder.
 #include "CommTestSupport.h"
+#include "comm/ThWrite.h"
+#include "support/BusyMachine.h"
 #include "support/PortsDir.h"
 #include "support/PtyPair.h"
 
@@ -110,6 +112,32 @@ TEST_F(PtyTest, ACloseRightAfterTheLastBlockLosesNoByte) {
         const std::vector<std::uint8_t> far = pty.Read(size, 2000);
         ASSERT_EQ(std::string(far.begin(), far.end()), data) << size;
     }
+    // The close may come before the write thread's first round: held back at its start until
+    // the close asks it to end, the thread still writes the block.
+    const std::string block = Pattern(64, 7);
+    plat::TThread::SetStartHook([](plat::TThread& t) {
+        while (dynamic_cast<TWriteThread*>(&t) && !t.Terminated())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    port.OpenPort();
+    port.PutBlock(block.data(), 64);
+    port.ClosePort();
+    plat::TThread::SetStartHook({});
+    std::vector<std::uint8_t> far = pty.Read(64, 2000);
+    ASSERT_EQ(std::string(far.begin(), far.end()), block);
+    // Or between two rounds, or late to start on a busy machine: many closes right after a
+    // block, read only at the end.
+    BusyMachine busy;
+    std::string sent;
+    for (int round = 0; round < 100; ++round) {
+        const std::string bytes = Pattern(16, round);
+        port.OpenPort();
+        port.PutBlock(bytes.data(), 16);
+        port.ClosePort();
+        sent += bytes;
+    }
+    far = pty.Read(sent.size(), 2000);
+    EXPECT_EQ(std::string(far.begin(), far.end()), sent);
 }
 
 // Unread bytes bring no further wake (EV_RXCHAR is an edge), so the idle port spins on nothing;
