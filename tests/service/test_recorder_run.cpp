@@ -92,6 +92,11 @@ TEST_F(RecorderRun, MeasurementReadFillsEveryRowInItsFormat) {
     for (const auto& [row, text] : shown)
         EXPECT_EQ(f.ListView->Cell(row, 1), text) << row;
     EXPECT_EQ(f.ListView->Cell(0, 0), "m0"); // only the value column changes
+
+    sim_.SetMeasurement(114, 1.375f); // K_перU, NaN above
+    f.Button3Click();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(f.ListView->Cell(111, 1), "1.375");
 }
 
 TEST_F(RecorderRun, CyclicReadingRepeatsUntilStopAndFreezesThePages) {

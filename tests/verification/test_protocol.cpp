@@ -145,11 +145,21 @@ TEST_F(Protocol, FormWritesItsFieldsAndTheLimitsInForceAndOpensTheFile) {
     EXPECT_NE(text.find(dipRow), std::string::npos);
     EXPECT_NE(text.find("\r\nсоответствуют\r\n"), std::string::npos);
 
-    EventSignals[6].measured = true;
-    EventSignals[6].errLevel = -1.25f; // beyond 1 %
+    // The harmonics table has no verdict of its own: a harmonic beyond its limit shows only in
+    // the conclusion.
+    Signals[1].errHarmonic[2] = 0.16f; // set 0 %: absolute limit 0.15
     form.BuildProtocolReport();
     ASSERT_EQ(opened_.size(), 2u);
     text = plat::Cp1251ToUtf8(ReadBytes(opened_[1]));
+    EXPECT_NE(text.find("<TD><SPAN>0.16</SPAN></TD>"), std::string::npos);
+    EXPECT_NE(text.find("\r\n<SPAN>не соответствуют</SPAN>\r\n"), std::string::npos);
+    Signals[1].errHarmonic[2] = 0.0f;
+
+    EventSignals[6].measured = true;
+    EventSignals[6].errLevel = -1.25f; // beyond 1 %
+    form.BuildProtocolReport();
+    ASSERT_EQ(opened_.size(), 3u);
+    text = plat::Cp1251ToUtf8(ReadBytes(opened_[2]));
     EXPECT_NE(text.find("<TD><SPAN>-1.250</SPAN></TD>\r\n<TD>&plusmn;1.000</TD>"),
               std::string::npos);
     EXPECT_NE(text.find("\r\n<SPAN>не соответствуют</SPAN>\r\n"), std::string::npos);
