@@ -478,9 +478,10 @@ bool Serial::Transact() {
     Host.EnableTimer1();
     const auto length = static_cast<std::uint32_t>(TxLength);
     if (Host.PutBlock(Frame, length) < length) return false;
+    ++FramesSent;
     if (ReceiveReply(false)) return true;
     plat::Sleep(Timing.ResendPause);
-    Host.PutBlock(Frame, length);
+    if (Host.PutBlock(Frame, length) == length) ++FramesSent;
     return ReceiveReply(true);
 }
 
@@ -489,8 +490,11 @@ bool Serial::ReceiveReply(bool post) {
     if (Timing.ReplyStep == 0) {
         plat::Sleep(Timing.ReplyWait);
     } else {
-        for (plat::DWORD slept = 0; slept < Timing.ReplyWait; slept += Timing.ReplyStep)
+        for (plat::DWORD slept = 0; slept < Timing.ReplyWait; slept += Timing.ReplyStep) {
             plat::Sleep(std::min(Timing.ReplyStep, Timing.ReplyWait - slept));
+            if (Timing.ReplyComplete && Timing.ReplyComplete(FramesSent, Host.RxBuffer().Count()))
+                break;
+        }
     }
     std::uint8_t reply[ReceiveBuffer::Capacity];
     const std::int32_t n = Host.RxBuffer().Take(reply);

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 // Codes the GUI hands to Serial::PostCommand.
 enum SerialRequestCode : std::int8_t {
@@ -136,6 +137,10 @@ struct SerialTiming {
     plat::DWORD StopPause = 50;             // destructor: pause after posting the stop
     plat::DWORD StopLockWait = 5000;        // destructor: longest wait for the lock
     plat::TDateTime (*Clock)() = plat::Now; // the PC clock the recorder's clock is set from
+    // Left empty by the programs, which always wait the whole ReplyWait. Tests whose recorder
+    // stand-in knows when its answer to the sent-th frame of this thread is all held end the
+    // wait there, so that a slow machine is not taken for a silent recorder.
+    std::function<bool(std::uint32_t sent, std::int32_t held)> ReplyComplete{};
 };
 
 class Serial : public plat::TThread {
@@ -210,6 +215,7 @@ private:
     ::DeviceParams DeviceParams{};
     std::array<std::uint16_t, MeasurementRegisterCount> MeasurementRegisters{};
     std::int32_t TxLength = 0;
+    std::uint32_t FramesSent = 0; // frames the port took, resends included
     std::uint8_t Frame[FrameSize] = {};
     std::int32_t DiagWord = 0;
     std::uint8_t DiagHigh = 0;

@@ -52,6 +52,11 @@ FormTest::~FormTest() {
 
 TNdForm& FormTest::Create(const std::string& commandLine) {
     Destroy();
+    if (recorder_) {
+        // The recorder's own wait, as the longest: a slow machine may take that long.
+        TNdForm::LinkTiming.ReplyWait = 3000;
+        TNdForm::LinkTiming.ReplyComplete = recorder_->ReplyHook();
+    }
     form_ = std::make_unique<TNdForm>(commandLine);
     NdForm = form_.get();
     for (int key : AllKeys())
@@ -113,6 +118,7 @@ std::vector<int> FormTest::AllKeys() {
 
 RecorderRun::RecorderRun() {
     std::filesystem::create_symlink(pty_.SlavePath(), PortsDir() / "COM5");
+    recorder_ = &sim_;
 }
 
 RecorderRun::~RecorderRun() {

@@ -52,6 +52,9 @@ protected:
     static void Store(const std::function<void(plat::TRegistry&)>& write);
 
     std::filesystem::path dir_;
+    // The recorder stand-in the forms made from here talk to, if any: their reply waits end as
+    // soon as its answers are held.
+    RecorderSim* recorder_ = nullptr;
     std::unique_ptr<TNdForm> form_;
     std::unique_ptr<TForm_dgn> dialog_;
 

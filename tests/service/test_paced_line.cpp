@@ -21,9 +21,8 @@ TEST(ProductionTiming, TheProgramRunsAtTheRecordersPace) {
 
 class PacedMeasurementRead : public RecorderRun, public ::testing::WithParamInterface<PaceCase> {
 protected:
-    // Shorter than the recorder's 3000 ms, still ample for a 251-byte reply at 57600 baud
-    // (44 ms) on a loaded machine.
-    PacedMeasurementRead() { TNdForm::LinkTiming = SerialTiming{400, 10, 50, 5, 2000}; }
+    // Each reply wait ends once the simulator's answer is held.
+    PacedMeasurementRead() { TNdForm::LinkTiming = SerialTiming{3000, 10, 50, 5, 2000}; }
 };
 
 TEST_P(PacedMeasurementRead, EveryReadSucceedsWithoutAResend) {

@@ -411,11 +411,11 @@ void RecorderSim::TakeFrames(std::vector<std::uint8_t>& pending, bool silence, i
 
 // A held reply goes out just before the next answer, as one more piece of the line's traffic.
 bool RecorderSim::SendReply(int fd, const SimReply& reply) {
-    if (reply.Held) {
-        held_ = reply.Bytes;
+    if (reply.Held || (reply.Bytes.empty() && held_.empty())) {
+        if (reply.Held) held_ = reply.Bytes;
+        Answered(0);
         return true;
     }
-    if (reply.Bytes.empty() && held_.empty()) return true;
     unsigned pause = 0;
     SimPace pace;
     {
@@ -423,7 +423,9 @@ bool RecorderSim::SendReply(int fd, const SimReply& reply) {
         pause = splitPauseMs_;
         pace = pace_;
     }
+    if (reply.DelayMs > 0) Answered(0);
     if (!PauseFor(reply.DelayMs + pace.TurnaroundMs)) return false;
+    const std::size_t onTime = held_.size() + reply.Bytes.size();
     if (!held_.empty() && !WritePaced(fd, held_.data(), held_.size(), pace)) return false;
     held_.clear();
     const std::size_t pieces = static_cast<std::size_t>(std::max(1, reply.Pieces));
@@ -436,7 +438,22 @@ bool RecorderSim::SendReply(int fd, const SimReply& reply) {
         if (!WritePaced(fd, reply.Bytes.data() + sent, end - sent, pace)) return false;
         sent = end;
     }
+    if (reply.DelayMs == 0) Answered(onTime);
     return true;
+}
+
+void RecorderSim::Answered(std::size_t onTimeBytes) {
+    std::lock_guard lock(m_);
+    ++answered_;
+    onTime_ = onTimeBytes;
+}
+
+std::function<bool(std::uint32_t, std::int32_t)> RecorderSim::ReplyHook() {
+    std::lock_guard lock(m_);
+    return [this, base = answered_](std::uint32_t sent, std::int32_t held) {
+        std::lock_guard answers(m_);
+        return answered_ - base >= sent && held >= static_cast<std::int32_t>(onTime_);
+    };
 }
 
 // Each chunk is due when the bytes before it have had their time on the line; a chunk that

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -95,6 +96,11 @@ public:
     void ClearCounts();
     // Waits until at least n requests have come in; false on timeout.
     bool WaitForFrames(int n, unsigned timeoutMs) const;
+    // For a link's reply wait: complete once this stand-in has dealt with as many requests as
+    // the link sent since the hook was made, and the link holds at least the bytes written on
+    // time for the last of them (a late answer is not waited for). One hook per link thread,
+    // made before the thread sends anything.
+    std::function<bool(std::uint32_t sent, std::int32_t held)> ReplyHook();
 
 private:
     static std::uint16_t Crc(const std::uint8_t* data, std::size_t length);
@@ -119,6 +125,7 @@ private:
     bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t length);
     bool WritePaced(int fd, const std::uint8_t* bytes, std::size_t length, const SimPace& pace);
     bool PauseFor(unsigned ms);
+    void Answered(std::size_t onTimeBytes);
 
     mutable std::mutex m_;
     mutable std::condition_variable cv_;
@@ -134,6 +141,8 @@ private:
     std::vector<std::uint8_t> held_; // serving thread only
     std::vector<std::vector<std::uint8_t>> frames_;
     int badFrames_ = 0;
+    std::uint32_t answered_ = 0; // requests dealt with, answered or not
+    std::size_t onTime_ = 0;     // bytes written on time for the last of them
 
     std::atomic<bool> stop_{false};
     std::thread thread_;

@@ -116,6 +116,11 @@ void WizardTest::WriteSignals(const std::string& text) const {
 TMainForm& WizardTest::CreateForm() {
     Destroy();
     if (!std::filesystem::exists(dir_ / "signals.ini")) WriteSignals();
+    if (recorder_) {
+        // The recorder's own wait, as the longest: a slow machine may take that long.
+        TMainForm::LinkTiming.ReplyWait = 3000;
+        TMainForm::LinkTiming.ReplyComplete = recorder_->ReplyHook();
+    }
     form_ = std::make_unique<TMainForm>();
     return *form_;
 }
@@ -150,6 +155,7 @@ void WizardTest::Destroy() {
 }
 
 RecorderRun::RecorderRun() {
+    recorder_ = &sim_;
     std::filesystem::create_symlink(pty_.SlavePath(), PortsDir() / "COM5");
     sim_.SetRegister(0x0400, 12345);
     sim_.SetRegister(0x0401, 24);

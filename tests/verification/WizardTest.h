@@ -70,6 +70,9 @@ protected:
     std::vector<std::string> opened_;
 
     std::filesystem::path dir_;
+    // The recorder stand-in the forms made from here talk to, if any: their reply waits end as
+    // soon as its answers are held.
+    RecorderSim* recorder_ = nullptr;
     std::filesystem::path PortsDir() const { return dir_ / "ports"; }
     std::unique_ptr<TMainForm> form_;
     std::vector<std::unique_ptr<QWidget>> pages_;

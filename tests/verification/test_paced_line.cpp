@@ -41,10 +41,9 @@ TEST(ProductionTiming, TheProgramRunsAtTheRecordersPace) {
 
 class PacedSignalTest : public RecorderRun, public ::testing::WithParamInterface<PaceCase> {
 protected:
-    // Shorter than the recorder's 3000 ms, still ample for the 261 ms of the longest reply at
-    // 9600 baud on a machine loaded well beyond its cores (at 500 ms a reply now and then came
-    // too late there, and the read failed).
-    PacedSignalTest() { TMainForm::LinkTiming = SerialTiming{1000, 10, 50, 5, 2000}; }
+    // Each reply wait ends once the simulator's answer is held, so that the 261 ms of the
+    // longest reply at 9600 baud fall in every way across the port's 50 ms pauses.
+    PacedSignalTest() { TMainForm::LinkTiming = SerialTiming{3000, 10, 50, 5, 2000}; }
 };
 
 TEST_P(PacedSignalTest, EveryRequestSucceedsWithoutAResend) {
