@@ -2,6 +2,7 @@
 
 #include "platform/qt/ButtonKeys.h"
 #include "platform/qt/DisplayStart.h"
+#include "platform/qt/FocusParking.h"
 
 #include "platform/MainThread.h"
 #include "platform/MessageBox.h"
@@ -149,11 +150,13 @@ void InstallQtHooks() {
     SetShellOpenHook(OpenWithDesktop);
     SubstituteWindowsFonts();
     InstallButtonKeys();
+    InstallFocusParking();
     // Calls queued before the loop existed.
     WakeLoop();
 }
 
 void RemoveQtHooks() {
+    RemoveFocusParking();
     RemoveButtonKeys();
     SetShellOpenHook({});
     SetMessageBoxHook({});

@@ -35,8 +35,9 @@ public:
     static void ShowException(const std::string& message);
 };
 
-// Installs the hooks (with the substitutes of the Windows font names and Enter pressing the
-// focused button) without an application subclass (tests use a plain QApplication).
+// Installs the hooks (with the substitutes of the Windows font names, Enter pressing the focused
+// button and the focus of a disabled control kept for it) without an application subclass (tests
+// use a plain QApplication).
 // InstallQtHooks must run in the GUI thread after the QApplication exists; RemoveQtHooks before
 // it is destroyed.
 void InstallQtHooks();

@@ -1,10 +1,11 @@
 #include "platform/qt/ButtonKeys.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 
 namespace plat {
@@ -51,6 +52,23 @@ private:
     quint64 releasedAt_ = 0;
 };
 
+// Where the held key went down. Once its press has moved the focus (the wizard's next page, a
+// window it opened), the rest of the hold is no longer the operator's: its repeats would type
+// into the field the new page focuses, or act there, before the operator has seen it. Tab is no
+// such key: a held Tab walking on through the controls is what the operator holds it for.
+class HeldKey {
+public:
+    void Down(int key) {
+        key_ = key;
+        origin_ = QApplication::focusWidget();
+    }
+    bool Moved(int key) const { return key == key_ && QApplication::focusWidget() != origin_; }
+
+private:
+    int key_ = 0;
+    QPointer<QWidget> origin_;
+};
+
 class ButtonKeys : public QObject {
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -70,14 +88,21 @@ protected:
 private:
     // A held key presses once: its repeats would answer the question a first press opened,
     // abort the wait it started, or close the dialog it showed, without the operator choosing.
+    // It types on only where it went down.
     bool FilterKey(QObject* watched, QKeyEvent* key) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (!widget || !PressesButtons(key->key())) return false;
-        if (repeats_.IsRepeat(*key)) return !TypesRepeats(widget, key->key());
-        if (key->type() != QEvent::KeyPress || !IsEnter(key->key())) return false;
+        if (repeats_.IsRepeat(*key))
+            return held_.Moved(key->key()) || !TypesRepeats(widget, key->key());
+        if (key->type() != QEvent::KeyPress) return false;
+        held_.Down(key->key());
+        return IsEnter(key->key()) && PressFocused(widget, *key);
+    }
+
+    static bool PressFocused(QWidget* widget, const QKeyEvent& key) {
         auto* button = qobject_cast<QPushButton*>(widget);
         if (!button || !button->hasFocus() || !button->isEnabled() ||
-            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            (key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
             return false;
         button->click();
         return true;
@@ -92,6 +117,7 @@ private:
     }
 
     RepeatDetector repeats_;
+    HeldKey held_;
 };
 
 ButtonKeys* filter = nullptr;

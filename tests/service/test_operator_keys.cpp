@@ -1,6 +1,7 @@
 // The service program's keyboard: Enter presses the focused button in the main form (Qt does so
-// by itself only in dialogs), the diagnostics dialog closes by Esc as by its Close button, and Tab
-// passes through the lists without moving their rows.
+// by itself only in dialogs), a button disabled while its request runs gets the focus back, the
+// diagnostics dialog closes by Esc as by its Close button, and Tab passes through the lists
+// without moving their rows.
 #include "Fixture.h"
 
 #include "service/main_language.h"
@@ -10,9 +11,24 @@
 #include <filesystem>
 
 TEST_F(FormTest, EnterPressesTheFocusedButtonAndEscClosesTheDiagnostics) {
+    std::filesystem::copy_file(guitest::ArtefactDir() / "nd307.lng", Modules() / "nd307.lng");
     TNdForm& form = Create();
     FirstActivationDone = true;
     guitest::ShowActive(form);
+    // While a request has its button disabled the focus waits on the form, and returns to the
+    // button after; Tab still leads into the controls meanwhile, and the focus stays where it led.
+    form.BitBtn1->setFocus();
+    form.BitBtn1->setEnabled(false);
+    EXPECT_EQ(QApplication::focusWidget(), &form);
+    form.BitBtn1->setEnabled(true);
+    EXPECT_EQ(QApplication::focusWidget(), form.BitBtn1);
+    form.BitBtn1->setEnabled(false);
+    guitest::Press(&form, Qt::Key_Tab);
+    QWidget* const chosen = QApplication::focusWidget();
+    EXPECT_NE(chosen, &form);
+    form.BitBtn1->setEnabled(true);
+    EXPECT_EQ(QApplication::focusWidget(), chosen);
+
     form.Button3->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), form.Button3);
     int clicks = 0;

@@ -247,6 +247,31 @@ TEST_F(RecorderRun, RussianModuleFirstReadDiagnosticsAndYes) {
     EXPECT_FALSE(d.BitBtn1->isHidden());
     EXPECT_FALSE(f.BitBtn1->isEnabled()); // until the main form is active again
 
+    // However the dialog closes (Esc, No, Close), the focus is back on the diagnostics button,
+    // not on the language list next to it: a Down there would switch the program's language.
+    const auto focusBack = [&f] {
+        ASSERT_TRUE(guitest::PumpUntil([&f] { return f.BitBtn1->isEnabled(); }, 3000));
+        EXPECT_EQ(QApplication::focusWidget(), f.BitBtn1);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        guitest::Press(QApplication::focusWidget(), Qt::Key_Down);
+        EXPECT_EQ(f.windowTitle().toStdString(), "Сервисная программа НД 3.07");
+    };
+    const auto ask = [this, &d, &f](std::uint16_t word) {
+        sim_.SetDiagnosticWord(word);
+        f.BitBtn1->setFocus();
+        guitest::Press(f.BitBtn1, Qt::Key_Return);
+        ASSERT_TRUE(guitest::PumpUntil([&d] { return d.isActiveWindow(); }, 5000));
+    };
+    guitest::Press(&d, Qt::Key_Escape);
+    focusBack();
+    ask(0x030E);
+    d.BitBtn2->click();
+    focusBack();
+    ask(0x030C);
+    guitest::Press(d.BitBtn3, Qt::Key_Return);
+    focusBack();
+    ask(0x030E);
+
     // Yes: only the command register gets 11. The main form's activation that follows enables
     // the button again and, not being the first, sends nothing.
     sim_.ClearCounts();
@@ -258,6 +283,15 @@ TEST_F(RecorderRun, RussianModuleFirstReadDiagnosticsAndYes) {
     EXPECT_EQ(sim_.FramesReceived(), 1);
     EXPECT_EQ(sim_.Register(0x0400), 1234);
     EXPECT_TRUE(Boxes().empty());
+
+    // A read gives the focus back to "Считать", which it disabled while it ran.
+    sim_.ClearCounts();
+    f.Button3->setFocus();
+    guitest::Press(f.Button3, Qt::Key_Return);
+    EXPECT_FALSE(f.Button3->isEnabled());
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(sim_.FramesReceived(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), f.Button3);
 }
 
 } // namespace

@@ -86,15 +86,18 @@ inline void Press(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt
 // without the repeat flag, as the toolkit delivers it there. The repeats run from timers, inside
 // any modal loop the press starts; released() runs right after the release, there too (to look
 // at an open question and answer it). Returns once the release was sent and the press returned.
+// Keypad Enter comes with the keypad's modifier, as the keyboard gives it.
 inline void Hold(int key, int repeats, const std::function<void()>& released = {}) {
     const QString text = key == Qt::Key_Space ? QStringLiteral(" ") : QStringLiteral("\r");
+    const Qt::KeyboardModifiers modifiers =
+        key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
     static quint64 clock = 1000; // the keyboard's timestamps, in ms
     const QWidget* lastWindow = QApplication::activeWindow();
-    const auto send = [key, text](QEvent::Type type, bool repeat, quint64 time) {
+    const auto send = [key, text, modifiers](QEvent::Type type, bool repeat, quint64 time) {
         QWidget* target = QApplication::focusWidget();
         if (!target) target = QApplication::activeWindow();
         if (!target) return;
-        QKeyEvent event(type, key, Qt::NoModifier, text, repeat);
+        QKeyEvent event(type, key, modifiers, text, repeat);
         event.setTimestamp(time);
         QApplication::sendEvent(target, &event);
     };

@@ -29,9 +29,14 @@ TEST_F(RecorderRun, ConnectReadsTheConfigurationAndRemembersTheChoices) {
     TMainForm& f = AtConnectPage();
     ConnectFrame->ComboBox1->setCurrentIndex(4);
     ConnectFrame->ComboBox2->setCurrentIndex(3);
+    guitest::ShowActive(f);
+    ConnectFrame->Button1->setFocus();
     ConnectFrame->Button1->click();
     EXPECT_EQ(Boxes(), Lines{Greeting});
     ASSERT_TRUE(wizardtest::PumpUntil([&] { return f.NextButton->isEnabled(); }, 5000));
+    // The connection button, disabled for good, leaves the focus on "Дальше", where the program
+    // puts it.
+    EXPECT_EQ(QApplication::focusWidget(), f.NextButton);
     EXPECT_EQ(f.FSerialNumber, 12345);
     EXPECT_EQ(f.FFirmwareVersion, 24);
     EXPECT_EQ(f.FPortName, "COM5");

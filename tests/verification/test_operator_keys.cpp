@@ -5,6 +5,7 @@
 #include "WizardTest.h"
 
 #include "verification/frame_impedance.h"
+#include "verification/frame_isolation.h"
 #include "verification/frame_select_type.h"
 #include "verification/frame_signal.h"
 #include "verification/frame_up_dn.h"
@@ -14,11 +15,15 @@
 #include "platform/Formats.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
 #include <QWindow>
 
 namespace {
@@ -27,6 +32,24 @@ namespace {
 void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     ASSERT_NE(QApplication::focusWidget(), nullptr);
     guitest::Press(QApplication::focusWidget(), key, modifiers);
+}
+
+// What the operator enters on the pages: texts, marks and choices.
+std::string Fields(const QWidget& form) {
+    QStringList fields;
+    for (const QWidget* w : form.findChildren<QWidget*>()) {
+        if (const auto* memo = qobject_cast<const QPlainTextEdit*>(w))
+            fields << memo->toPlainText();
+        if (const auto* edit = qobject_cast<const QLineEdit*>(w)) fields << edit->text();
+        if (const auto* mark = qobject_cast<const QAbstractButton*>(w))
+            fields << QString::number(mark->isChecked());
+        if (const auto* box = qobject_cast<const QComboBox*>(w))
+            fields << QString::number(box->currentIndex());
+        if (const auto* list = qobject_cast<const QTableWidget*>(w))
+            for (int row = 0; row < list->rowCount(); ++row)
+                fields << QString::number(wizardtest::RowChecked(*list, row));
+    }
+    return fields.join(QLatin1Char('|')).toStdString();
 }
 
 class OperatorTest : public WizardTest {
@@ -80,7 +103,9 @@ TEST_F(OperatorTest, AveragingWaitIgnoresEscAndTheWindowManager) {
 }
 
 // Enter and keypad Enter press the focused button, which carries the default button's mark; a
-// held Enter presses once: its repeats answer no question that the press opened.
+// held Enter presses once: its repeats answer no question that the press opened. Space presses
+// at its release, but a question can come up while it is held (a reply's box does): its repeats
+// and its release answer none either.
 TEST_F(OperatorTest, EnterPressesTheFocusedButtonAndAHeldOneOnlyOnce) {
     ASSERT_EQ(QApplication::focusWidget(), f().NextButton);
     EXPECT_TRUE(f().NextButton->isDefault());
@@ -91,22 +116,52 @@ TEST_F(OperatorTest, EnterPressesTheFocusedButtonAndAHeldOneOnlyOnce) {
     EXPECT_EQ(f().FCurrent, 2);
 
     plat::SetMessageBoxHook(plat::QtMessageBox);
-    f().CancelButton->setFocus();
-    EXPECT_TRUE(f().CancelButton->isDefault());
-    EXPECT_FALSE(f().NextButton->isDefault());
-    bool asked = false;
-    guitest::Hold(Qt::Key_Return, 30, [&asked] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        asked = true;
-        auto* yes = qobject_cast<QPushButton*>(box->button(QMessageBox::Yes));
-        EXPECT_EQ(QApplication::focusWidget(), yes);
-        EXPECT_TRUE(yes && yes->isDefault());
-        box->button(QMessageBox::No)->click();
-    });
-    EXPECT_TRUE(asked);
-    EXPECT_TRUE(f().isVisible());
-    EXPECT_EQ(f().FCurrent, 2);
+    for (const int key : {int{Qt::Key_Return}, int{Qt::Key_Space}}) {
+        guitest::ShowActive(f());
+        f().CancelButton->setFocus();
+        EXPECT_TRUE(f().CancelButton->isDefault());
+        EXPECT_FALSE(f().NextButton->isDefault());
+        if (key == Qt::Key_Space)
+            QTimer::singleShot(100, &f(), [this] { f().CancelButtonClick(); });
+        bool asked = false;
+        guitest::Hold(key, 30, [&asked] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            asked = true;
+            auto* yes = qobject_cast<QPushButton*>(box->button(QMessageBox::Yes));
+            EXPECT_EQ(QApplication::focusWidget(), yes);
+            EXPECT_TRUE(yes && yes->isDefault());
+            box->button(QMessageBox::No)->click();
+        });
+        EXPECT_TRUE(asked) << key;
+        EXPECT_TRUE(f().isVisible());
+        EXPECT_EQ(f().FCurrent, 2);
+    }
+}
+
+// A key held on "Дальше" moves one page, and the rest of the hold leaves the page it opened as it
+// came: no field typed into, no mark set, no choice changed (the standards page keeps its default
+// description, which would otherwise go into the protocol as empty lines). The focus is where the
+// page puts it, even where "Дальше" was disabled under it.
+TEST_F(OperatorTest, AKeyHeldOnNextMovesOnePageAndLeavesItsFields) {
+    for (const int key : {int{Qt::Key_Return}, int{Qt::Key_Enter}, int{Qt::Key_Space}}) {
+        CreateWizard();
+        guitest::ShowActive(*form_);
+        while (f().FCurrent < 9) {
+            const int page = f().FCurrent;
+            if (ImpedanceFrame->isVisible()) ImpedanceFrame->Edit->setText("5");
+            if (IsolationFrame->isVisible()) IsolationFrame->CheckBox1->setChecked(true);
+            f().EnableNext();
+            f().NextButton->setFocus();
+            const std::string fields = Fields(f());
+            guitest::Hold(key, 3);
+            ASSERT_EQ(f().FCurrent, page + 1) << key;
+            EXPECT_EQ(Fields(f()), fields) << key << " on page " << page;
+            EXPECT_NE(QApplication::focusWidget(), form_.get()) << key << " on page " << page;
+        }
+        EXPECT_TRUE(f().isVisible());
+        EXPECT_TRUE(opened_.empty());
+    }
 }
 
 // Tab leaves a list for the next control and Shift+Tab for the one before, with the operator's
