@@ -25,6 +25,11 @@ std::int32_t ReceiveBuffer::Count() const {
     return count_;
 }
 
+void ReceiveBuffer::Clear() {
+    std::lock_guard lock(m_);
+    count_ = 0;
+}
+
 void ReceiveBuffer::CopyStored(std::uint8_t* dest, std::int32_t count) const {
     std::lock_guard lock(m_);
     const std::int32_t n = std::clamp(count, 0, Capacity);

@@ -35,6 +35,9 @@ public:
 
     std::int32_t Count() const;
 
+    // Empties the buffer; the stored bytes stay for CopyStored.
+    void Clear();
+
     // Copies the first count stored bytes (at most Capacity) whether or not they are still
     // held: the byte view lists the last reply after the link thread has taken it.
     void CopyStored(std::uint8_t* dest, std::int32_t count) const;

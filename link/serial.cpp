@@ -434,7 +434,7 @@ bool Serial::ReadRegisters(std::uint16_t first, std::uint16_t* dest, std::uint16
     if (3 + 2 * count > FrameSize) return false;
     BuildLinkFrame(kReadRegisters, first, count);
     FinishLinkFrame();
-    if (!Transact()) return false;
+    if (!Transact({kReadRegisters, 3 + 2 * count + 2, true})) return false;
     for (int i = 0; i < count; ++i)
         StoreWord(dest[i], FrameWord(3 + 2 * i));
     return true;
@@ -444,7 +444,7 @@ bool Serial::WriteRegister(std::uint16_t reg, const std::uint16_t& value) {
     BuildLinkFrame(kWriteRegister, reg, value);
     PutClockBytes(reg);
     FinishLinkFrame();
-    return Transact();
+    return Transact({kWriteRegister});
 }
 
 bool Serial::WriteRegisters(std::uint16_t first, const std::uint16_t* source, std::uint16_t count) {
@@ -458,13 +458,14 @@ bool Serial::WriteRegisters(std::uint16_t first, const std::uint16_t* source, st
     for (int i = 0; i < count; ++i)
         PutWord(source[i]);
     PutWord(Crc16(Frame, static_cast<std::uint16_t>(TxLength)));
-    return Transact();
+    return Transact({kWriteRegisters});
 }
 
 bool Serial::ReadDiagnostics() {
     BuildLinkFrame(kDiagnostics, kDiagSubFunction, kDiagData);
     FinishLinkFrame();
-    if (!Transact()) return false;
+    // The diagnostic word is reply bytes 4 and 5.
+    if (!Transact({kDiagnostics, 6 + 2})) return false;
     DiagWord = FrameWord(4);
     DiagHigh = Frame[4];
     const std::uint8_t low = Frame[5];
@@ -474,18 +475,30 @@ bool Serial::ReadDiagnostics() {
     return true;
 }
 
-bool Serial::Transact() {
+bool Serial::Transact(const ReplyForm& form) {
     Host.EnableTimer1();
+    // What is still held answers an earlier exchange (a late answer to its resend, say); taken
+    // with this request's reply it would be read as this request's values. The late answer to
+    // this frame's first send, found at the second test, does answer this request.
+    Host.RxBuffer().Clear();
     const auto length = static_cast<std::uint32_t>(TxLength);
     if (Host.PutBlock(Frame, length) < length) return false;
     ++FramesSent;
-    if (ReceiveReply(false)) return true;
+    if (ReceiveReply(false, form)) return true;
     plat::Sleep(Timing.ResendPause);
     if (Host.PutBlock(Frame, length) == length) ++FramesSent;
-    return ReceiveReply(true);
+    return ReceiveReply(true, form);
 }
 
-bool Serial::ReceiveReply(bool post) {
+// A reply of another form is some other request's answer or a cut-off one: it counts as no
+// reply and has no link-error code of its own. Only a write's reply keeps the recorder's own
+// form beyond its function code.
+bool Serial::Fits(const std::uint8_t* reply, std::int32_t n, const ReplyForm& form) {
+    if (reply[1] != form.Function) return false;
+    return form.Exact ? n == form.Length : n >= form.Length;
+}
+
+bool Serial::ReceiveReply(bool post, const ReplyForm& form) {
     // The full wait, even when the reply is complete early: the recorder expects this pace.
     if (Timing.ReplyStep == 0) {
         plat::Sleep(Timing.ReplyWait);
@@ -512,6 +525,7 @@ bool Serial::ReceiveReply(bool post) {
         if (post) Post(failure);
         return false;
     }
+    if (!Fits(reply, n, form)) return false;
     std::memcpy(Frame, reply, static_cast<std::size_t>(n));
     return true;
 }

@@ -197,8 +197,16 @@ private:
     bool WriteRegister(std::uint16_t reg, const std::uint16_t& value);
     bool WriteRegisters(std::uint16_t first, const std::uint16_t* source, std::uint16_t count);
     bool ReadDiagnostics();
-    bool Transact();
-    bool ReceiveReply(bool post);
+    // What a reply must be to answer the request in Frame: the request's function code, and
+    // a length with the CRC that a read's reply meets exactly and any other reply at least.
+    struct ReplyForm {
+        std::uint8_t Function = 0;
+        std::int32_t Length = 4;
+        bool Exact = false;
+    };
+    bool Transact(const ReplyForm& form);
+    bool ReceiveReply(bool post, const ReplyForm& form);
+    static bool Fits(const std::uint8_t* reply, std::int32_t n, const ReplyForm& form);
 
     void BuildLinkFrame(std::uint8_t function, std::uint16_t field1, std::uint16_t field2);
     void PutClockBytes(std::uint16_t reg);

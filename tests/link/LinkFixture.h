@@ -14,6 +14,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -72,11 +73,16 @@ public:
     }
     plat::HWND Handle() const { return hwnd_; }
 
-    // Serves the GUI queue until a message with this code has arrived.
-    bool WaitFor(int code, plat::DWORD ms = 10000) {
+    // Serves the GUI queue until a message with one of these codes has arrived.
+    bool WaitFor(std::initializer_list<int> codes, plat::DWORD ms = 10000) {
         return plat::MainThread::ProcessUntil(
-            [&] { return std::find(codes_.begin(), codes_.end(), code) != codes_.end(); }, ms);
+            [&] {
+                return std::find_first_of(codes_.begin(), codes_.end(), codes.begin(),
+                                          codes.end()) != codes_.end();
+            },
+            ms);
     }
+    bool WaitFor(int code, plat::DWORD ms = 10000) { return WaitFor({code}, ms); }
     // Serves the GUI queue for a while, then returns every code so far and forgets them.
     Codes Drain(plat::DWORD ms = 0) {
         plat::MainThread::ProcessUntil([] { return false; }, ms);
@@ -108,6 +114,18 @@ inline std::vector<Req> Requests(const std::vector<Bytes>& frames, std::size_t f
     return out;
 }
 
+inline DeviceParams ConfigOf(Serial& link) {
+    DeviceParams p{};
+    link.GetConfig(p);
+    return p;
+}
+
+inline Measurements ValuesOf(Serial& link) {
+    Measurements m{};
+    link.GetMeasurements(m);
+    return m;
+}
+
 // Timing a hundred times faster than the recorder's, still slow enough that an exchange is
 // clearly longer than a refused frame's immediate failure.
 inline SerialTiming FastTiming(plat::DWORD replyWait = 20, plat::DWORD replyStep = 5) {
@@ -122,16 +140,8 @@ protected:
         link = std::make_unique<Serial>(log.Handle(), host, set, timing);
     }
     Codes Run(int code, int last) { return RunRequest(*link, log, code, last); }
-    DeviceParams Config() {
-        DeviceParams p{};
-        link->GetConfig(p);
-        return p;
-    }
-    Measurements Values() {
-        Measurements m{};
-        link->GetMeasurements(m);
-        return m;
-    }
+    DeviceParams Config() { return ConfigOf(*link); }
+    Measurements Values() { return ValuesOf(*link); }
     void TearDown() override { link.reset(); }
 
     NotifyLog log;

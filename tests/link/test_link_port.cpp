@@ -156,8 +156,13 @@ TEST_F(LinkOverPort, EachMisbehaviourGivesItsCodes) {
         // Held back until the resend, the late answer comes just before the resend's answer:
         // the first test finds nothing and the second takes both.
         {SimFault::HeldReply, true, {103, 3}},
+        // A cut-off reply is no reply: the words read before stay.
+        {SimFault::ShortReply, false, {3}},
         {SimFault::SplitReply, false, {2}},
     };
+    sim.SetRegister(0x0400, 4242);
+    ASSERT_EQ(Run(2, 2), Codes{2});
+    sim.SetRegister(0x0400, 77);
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.fault));
         sim.ClearCounts();
@@ -167,6 +172,7 @@ TEST_F(LinkOverPort, EachMisbehaviourGivesItsCodes) {
             sim.SetPersistentFault(c.fault);
         EXPECT_EQ(Run(2, c.codes.back()), c.codes);
         EXPECT_EQ(sim.FramesReceived(), c.codes.back() == 2 ? 1 : 2);
+        EXPECT_EQ(ConfigOf(*link)[0], c.codes.back() == 2 ? 77 : 4242);
         // Let a straggling answer land and be taken, so the next case starts clean.
         sim.SetPersistentFault(SimFault::None);
         log.Drain(100);
@@ -174,6 +180,52 @@ TEST_F(LinkOverPort, EachMisbehaviourGivesItsCodes) {
         form.Rx.Take(scrap);
     }
     EXPECT_EQ(sim.BadFrames(), 0);
+}
+
+// A recorder that answers each request after the first test but before the resend's, as one
+// 3.2 s late does against the 3000 ms wait: every read takes the answer to its first send at
+// its second test, and the answer to its resend, coming during the next read, is no answer to
+// that one. Each round the recorder holds new values, so a stale answer would show.
+TEST_F(LinkOverPort, ALateRecorderGivesEachReadItsOwnValuesOrItsFailure) {
+    link.reset();
+    link = std::make_unique<Serial>(log.Handle(), form, SerialRequestSet::Service,
+                                    SerialTiming{400, 10, 400, 5, 1000});
+    sim.SetLateDelay(600);
+    sim.SetPersistentFault(SimFault::LateReply);
+    int succeeded = 0;
+    for (int round = 1; int code : {2, 10, 4}) {
+        SCOPED_TRACE(code);
+        for (int i = 0; i < 21; ++i)
+            sim.SetRegister(static_cast<std::uint16_t>(0x0400 + i),
+                            static_cast<std::uint16_t>(100 * round + i));
+        for (int k = 0; k < MeasurementCount; ++k)
+            sim.SetMeasurement(k, static_cast<float>(1000 * round + k) + 0.25f);
+        log.Drain();
+        link->PostCommand(static_cast<SerialRequestCode>(code));
+        ASSERT_TRUE(log.WaitFor({code, code + 1}, 20000));
+        const Codes codes = log.Drain();
+        if (codes.back() == code) {
+            ++succeeded;
+            const DeviceParams p = ConfigOf(*link);
+            const Measurements m = ValuesOf(*link);
+            const int word = code == 4 ? 10 : 0;
+            const float base = static_cast<float>(1000 * round);
+            if (code == 10)
+                EXPECT_EQ((std::array{m[0], m[61], m[114]}),
+                          (std::array{base + 0.25f, base + 61.25f, base + 114.25f}));
+            else
+                EXPECT_EQ(p[word] + p[word + 6], 2 * 100 * round + 2 * word + 6);
+        }
+        ++round;
+    }
+    EXPECT_GE(succeeded, 1);
+    // The last resend's answer comes after the run; the next request, to a recorder on time
+    // again, is not confused by it and needs no resend.
+    log.Drain(800);
+    sim.SetPersistentFault(SimFault::None);
+    sim.ClearCounts();
+    EXPECT_EQ(Run(2, 2), Codes{2});
+    EXPECT_EQ(sim.FramesReceived(), 1);
 }
 
 // The simulator's pace is real: a 47-byte reply at 9600 baud in 14-byte writes takes its 49 ms on

@@ -63,14 +63,24 @@ TEST_F(LinkTest, FramesAreByteExact) {
 }
 
 // The first reply fails silently and the frame is sent once more; only the second reply's
-// failure is posted, as the first test (in order CRC, address, exception) that fails.
+// failure is posted, as the first test (in order CRC, address, exception) that fails. A reply
+// that passes them but does not fit the request (another function, another length) counts as
+// none and keeps the values read before.
 TEST_F(LinkTest, ReplyTestsInOrderAtTheSecondTestOnly) {
     MakeLink();
-    const Bytes good = WithCrc({0x01, 0x03, 0x02, 0x00, 0x07}); // one word of 21 is taken
+    Bytes words(3 + 2 * 21, 0x00);
+    words[0] = 0x01;
+    words[1] = 0x03;
+    words[4] = 0x07;
+    const Bytes good = WithCrc(words);
+    words[4] = 0x09;
+    const Bytes shortOne = WithCrc(Bytes(words.begin(), words.begin() + 5)); // one word of 21
+    const Bytes echo = WithCrc({0x01, 0x06, 0x04, 0x02, 0x00, 0x09});        // a write's answer
     const Bytes otherAddress = WithCrc({0x02, 0x83, 0x02});
-    Bytes lowFirst = good, badCrcOtherAddress = otherAddress;
-    std::swap(lowFirst[5], lowFirst[6]);
+    Bytes lowFirst = good, badCrcOtherAddress = otherAddress, longer = words;
+    std::swap(lowFirst[lowFirst.size() - 2], lowFirst.back());
     badCrcOtherAddress.back() ^= 0x01;
+    longer.push_back(0x00);
     struct Case {
         Bytes first, second;
         Codes codes;
@@ -80,7 +90,10 @@ TEST_F(LinkTest, ReplyTestsInOrderAtTheSecondTestOnly) {
         {badCrcOtherAddress, badCrcOtherAddress, {103, 3}}, // CRC before address
         {lowFirst, lowFirst, {103, 3}},                     // CRC in Modbus RTU order
         {{0x01, 0x03, 0x00}, {0x01, 0x03, 0x00}, {3}},      // fewer than 4 bytes
+        {shortOne, shortOne, {3}},
+        {WithCrc(longer), echo, {3}},
         {badCrcOtherAddress, good, {2}},
+        {shortOne, good, {2}},
         {{}, good, {2}},
     };
     for (const Case& c : cases) {
@@ -91,8 +104,8 @@ TEST_F(LinkTest, ReplyTestsInOrderAtTheSecondTestOnly) {
         EXPECT_EQ(Run(2, c.codes.back()), c.codes);
         EXPECT_EQ(host.Sent().size() - sent, 2u);  // sent, then resent once
         EXPECT_EQ(host.timerEnables - enables, 1); // Timer1 only before the first send
+        EXPECT_EQ(link->GetSerialNumber(), c.codes.back() == 2 ? 7 : 0);
     }
-    EXPECT_EQ(link->GetSerialNumber(), 7);
 }
 
 TEST_F(LinkTest, RefusedFrameFailsAtOnce) {
@@ -106,8 +119,9 @@ TEST_F(LinkTest, RefusedFrameFailsAtOnce) {
     EXPECT_EQ(host.Sent().size(), 2u); // no resend
 }
 
-// A full receive buffer is the largest reply; a byte beyond it never reaches the link.
-TEST_F(LinkTest, LongestReplyIsTaken) {
+// A full receive buffer is the largest reply: the copy never runs past it, and a reply longer
+// than the request's is no answer to it, whatever its CRC.
+TEST_F(LinkTest, LongestReplyIsTakenAndFailsToFit) {
     MakeLink();
     Bytes big(510, 0x11);
     big[0] = 0x01;
@@ -115,6 +129,16 @@ TEST_F(LinkTest, LongestReplyIsTaken) {
     big = WithCrc(big);
     big.push_back(0x00);
     host.responder = [&](const Bytes&) { return big; };
+    EXPECT_EQ(Run(2, 3), Codes{3});
+    EXPECT_EQ(link->GetFirmwareVersion(), 0);
+}
+
+// Bytes that an earlier exchange left (a late answer to its resend) are not taken with the
+// next request's reply, so that request needs no resend.
+TEST_F(LinkTest, BytesLeftFromAnEarlierExchangeAreDropped) {
+    MakeLink();
+    const Bytes echo = WithCrc({0x01, 0x06, 0x04, 0x02, 0x00, 0x04});
+    host.RxBuffer().Append(echo.data(), static_cast<std::int32_t>(echo.size()));
     EXPECT_EQ(Run(2, 2), Codes{2});
-    EXPECT_EQ(link->GetFirmwareVersion(), 0x1111);
+    EXPECT_EQ(host.Sent().size(), 1u);
 }

@@ -10,7 +10,8 @@
 // --turnaround ms after the request came in.
 //
 // Faults: none, noreply, wrongcrc, crclowfirst, otheraddress, exception1, exception2,
-// exception4, split, late, held (until the next request), garbage.
+// exception4, split, late, held (until the next request), garbage, short (a read's reply cut
+// after its first word).
 #include "platform/SerialDevice.h"
 #include "support/RecorderSim.h"
 
@@ -58,6 +59,7 @@ bool ParseFault(const std::string& name, SimFault& fault) {
         {"late", SimFault::LateReply},
         {"held", SimFault::HeldReply},
         {"garbage", SimFault::TrailingGarbage},
+        {"short", SimFault::ShortReply},
     };
     auto it = names.find(name);
     if (it == names.end()) return false;

@@ -237,6 +237,13 @@ SimReply RecorderSim::Shape(std::vector<std::uint8_t> reply, SimFault fault) con
     case SimFault::TrailingGarbage:
         reply.insert(reply.end(), {0x00, 0xFF, 0x55});
         break;
+    case SimFault::ShortReply:
+        if (reply[1] == 0x03 && reply.size() > 7) {
+            reply.resize(5);
+            reply[2] = 2;
+            AppendCrc(reply);
+        }
+        break;
     default:
         break;
     }

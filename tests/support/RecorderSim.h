@@ -28,6 +28,7 @@ enum class SimFault {
     HeldReply,       // a good reply held back until the next request, then written before its
                      // answer: late for its own exchange whatever the timing
     TrailingGarbage, // a good reply followed by three stray bytes
+    ShortReply,      // a read's reply cut after its first word, with a CRC that matches
 };
 
 // One answer as the line would carry it.
