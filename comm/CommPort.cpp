@@ -132,6 +132,7 @@ void TCommPort::SetOpen(bool value) {
 
 void TCommPort::SetComNumber(int value) {
     SetOpen(false);
+    if (value != FComNumber) FLost = false;
     FComNumber = value;
 }
 
@@ -202,6 +203,7 @@ void TCommPort::OpenPort() {
         std::lock_guard lock(PutLock);
         PortHandle = std::move(device);
     }
+    FLost = false;
     PortHandle->SetupComm(InSize(), OutSize());
     PortHandle->SetCommTimeouts(plat::COMMTIMEOUTS{});
     ApplyLineSettings();
@@ -249,6 +251,7 @@ void TCommPort::ClosePort() {
     StopThreads();
     // Once more: the status thread may have refreshed them before it stopped.
     TakeModemStatus(0);
+    FLost = PortHandle && PortHandle->Gone();
     ReleaseRings();
     Open = false;
     Closing = false;
@@ -322,9 +325,11 @@ std::uint32_t TCommPort::OutBuffFree() {
 }
 
 // Takes what fits, in at most two pieces after the tail; never waits for room or the device.
+// A device that is gone takes nothing, so the caller fails at once instead of waiting for a
+// reply that cannot come.
 std::uint32_t TCommPort::PutBlock(const void* source, std::uint32_t length) {
     std::lock_guard producer(PutLock);
-    if (!PortHandle || !Accepting) return 0;
+    if (!PortHandle || !Accepting || PortHandle->Gone()) return 0;
     std::uint32_t head, used;
     {
         plat::CriticalSectionLock lock(OutLock);

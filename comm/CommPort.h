@@ -85,7 +85,8 @@ struct TCommPortTiming {
     // While the port closes, a write the device takes no byte of for this long (held by flow
     // control, a far side that reads nothing) is given up and the rest of the output dropped.
     plat::DWORD HeldWriteMs = 1000;
-    // Pause after a failed read or write (a device that was pulled) before the next try.
+    // Pause after a failed read or write before the next try. A device that is gone (a pulled
+    // adapter) is not tried again: what the output ring holds for it is dropped.
     plat::DWORD FailPauseMs = 100;
 };
 
@@ -157,6 +158,10 @@ public:
     void OpenPort();
     void ClosePort();
     bool IsEnabled() const { return PortHandle != nullptr; }
+    // The device of the open port went away (a pulled adapter), or the opens that followed have
+    // not found it again: the port takes nothing until an open succeeds. Choosing another port
+    // number ends it as well.
+    bool Lost() const { return FLost || (IsEnabled() && PortHandle->Gone()); }
     std::uint32_t PutBlock(const void* source, std::uint32_t length);
     std::uint32_t GetBlock(void* destination, std::uint32_t length);
     std::uint32_t PutChar(std::uint8_t c);
@@ -261,4 +266,6 @@ private:
     // for); they end once the handler returns and are deleted later.
     bool Closing = false;
     std::vector<std::unique_ptr<plat::TThread>> EndingThreads;
+    // The port was closed with its device gone, and no open has succeeded since.
+    bool FLost = false;
 };

@@ -67,6 +67,16 @@ void TWriteThread::WriteOut() {
         }
         if (ok || error == plat::ERROR_OPERATION_ABORTED) continue;
         if (Terminated()) return;
+        if (PortHandle->Gone()) return DropHeld();
         Overlapped.Pause(Port->Timing.FailPauseMs);
     }
+}
+
+// A device that went away never takes the bytes: trying them again every pause would keep the
+// thread busy for nothing. The head moves past them, as a flush would.
+void TWriteThread::DropHeld() {
+    TRing& ring = Port->OutRing;
+    plat::CriticalSectionLock lock(Port->OutLock);
+    ring.Head = (ring.Head + ring.Used.load()) % ring.Size;
+    ring.Used.store(0);
 }

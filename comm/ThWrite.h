@@ -22,4 +22,5 @@ protected:
 private:
     bool HeldByCts();
     void WriteOut();
+    void DropHeld();
 };

@@ -175,6 +175,9 @@ public:
     virtual bool EscapeCommFunction(DWORD function) = 0;
     // MS_... bits; a device without modem lines reports 0.
     virtual bool GetCommModemStatus(DWORD& status) = 0;
+    // True once the device hung up or failed (a pulled adapter): it never works again, and only
+    // opening the port anew reaches the line. Safe from any thread.
+    virtual bool Gone() const { return false; }
 };
 
 // Opens "COM" + comNumber exclusively through the current factory; null with the last-error

@@ -18,10 +18,12 @@
 #include <grp.h>
 #include <mutex>
 #include <poll.h>
+#include <string>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 extern "C" int ioctl(int fd, unsigned long request, ...);
 
@@ -85,7 +87,24 @@ int PollRetrying(pollfd* fds, nfds_t n, int timeout) {
     }
 }
 
-constexpr short Gone = POLLHUP | POLLERR | POLLNVAL;
+constexpr short HungUp = POLLHUP | POLLERR | POLLNVAL;
+
+// Where path leads (a link in the ports folder, a /dev/serial/by-id name); empty when it leads
+// nowhere.
+std::string ResolvedDevice(const std::string& path) {
+    std::string device;
+    if (char* real = realpath(path.c_str(), nullptr)) {
+        device = real;
+        std::free(real);
+    }
+    return device;
+}
+
+// "path (device)", or path alone when it is the device or leads nowhere.
+std::string PathAndDevice(const std::string& path, const std::string& device) {
+    return device.empty() || device == path ? path : path + " (" + device + ")";
+}
+
 constexpr DWORD LineEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_BREAK | EV_ERR;
 
 DWORD ModemBits(int lines) {
@@ -99,8 +118,8 @@ DWORD ModemBits(int lines) {
 
 class TermiosDevice final : public SerialDevice {
 public:
-    TermiosDevice(int fd, const TermiosOptions& options, const termios2& found,
-                  bool foundExclusive);
+    TermiosDevice(int fd, const TermiosOptions& options, const termios2& found, bool foundExclusive,
+                  std::string path);
     ~TermiosDevice() override;
 
     bool Start();
@@ -119,6 +138,7 @@ public:
     bool PurgeComm(DWORD flags) override;
     bool EscapeCommFunction(DWORD function) override;
     bool GetCommModemStatus(DWORD& status) override;
+    bool Gone() const override { return gone_.load(); }
 
 private:
     // The members below that are marked so are guarded by m_.
@@ -129,15 +149,19 @@ private:
     bool CompleteWait(DWORD& mask, DWORD events); // m_ held
     bool EndWait(DWORD code);
     bool LineGone(DWORD& mask);
-    bool MarkGone(DWORD code);
+    bool MarkGone(int error);
+    void BecomeGone(int error); // m_ held
+    void LeaveAsFound();
     DWORD WaitWritable(Overlapped* ov, unsigned aborts, int timeout);
     void NoteWritten();
     void ApplyLineControl(DWORD oldFlags, DWORD newFlags);
     bool SetLine(int bit, bool on);
     bool DrainOutput();
 
-    const int fd_;
+    const int fd_; // once the device is gone, /dev/null
     const TermiosOptions options_;
+    const std::string path_;    // what the port was opened by
+    const std::string device_;  // where path_ led at the open: a dangling link tells nothing later
     const termios2 found_;      // the settings in force before the open, restored at the close
     const bool foundExclusive_; // another user's exclusive flag, left as it was
     const int wakeFd_;          // wakes a pending comm-event wait
@@ -160,26 +184,34 @@ private:
     bool counters_ = true;               // m_
     int lastLines_ = 0;                  // m_
     serial_icounter_struct lastCount_{}; // m_
-    bool gone_ = false;                  // m_
+    // Changed under m_; read without it by the calls that use fd_ outside m_.
+    std::atomic<bool> gone_{false};
 };
 
 TermiosDevice::TermiosDevice(int fd, const TermiosOptions& options, const termios2& found,
-                             bool foundExclusive)
-    : fd_(fd), options_(options), found_(found), foundExclusive_(foundExclusive),
+                             bool foundExclusive, std::string path)
+    : fd_(fd), options_(options), path_(std::move(path)), device_(ResolvedDevice(path_)),
+      found_(found), foundExclusive_(foundExclusive),
       wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       abortFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), dcb_(DcbFromTermios(found)) {}
 
-// The device is left as it was found. Only output that a drain gave up on is dropped (so that
-// close() cannot block on it): on a pseudo-terminal a flush would discard bytes the far side
-// has not read yet.
+// Only output that a drain gave up on is dropped (so that close() cannot block on it): on a
+// pseudo-terminal a flush would discard bytes the far side has not read yet. A device that is
+// gone was left when it went.
 TermiosDevice::~TermiosDevice() {
-    if (!DrainOutput()) ioctl(fd_, TCFLSH, TCOFLUSH);
-    ioctl(fd_, TCSETS2, &found_);
-    // Ours, left set, would refuse every later open of a pseudo-terminal.
-    if (!foundExclusive_) ioctl(fd_, TIOCNXCL);
+    if (!gone_) {
+        if (!DrainOutput()) ioctl(fd_, TCFLSH, TCOFLUSH);
+        LeaveAsFound();
+    }
     close(fd_);
     if (wakeFd_ >= 0) close(wakeFd_);
     if (abortFd_ >= 0) close(abortFd_);
+}
+
+void TermiosDevice::LeaveAsFound() {
+    ioctl(fd_, TCSETS2, &found_);
+    // Ours, left set, would refuse every later open of a pseudo-terminal.
+    if (!foundExclusive_) ioctl(fd_, TIOCNXCL);
 }
 
 // Raw mode, the baselines of the line watch, and an empty input queue as a freshly opened
@@ -233,6 +265,7 @@ bool TermiosDevice::SetCommState(const DCB& dcb) {
     if (dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY ||
         dcb.StopBits > TWOSTOPBITS || dcb.BaudRate == 0)
         return Fail(ERROR_INVALID_PARAMETER);
+    if (gone_) return Fail(ERROR_DEVICE_NOT_CONNECTED);
     const termios2 t = TermiosFromDcb(dcb);
     if (ioctl(fd_, TCSETS2, &t) != 0) return FailErrno();
     DWORD oldFlags;
@@ -383,7 +416,7 @@ bool TermiosDevice::EndWait(DWORD code) {
 bool TermiosDevice::LineGone(DWORD& mask) {
     std::lock_guard lock(m_);
     if (const DWORD ev = CollectEvents()) return CompleteWait(mask, ev);
-    gone_ = true;
+    BecomeGone(0);
     waitPending_ = false;
     return Fail(ERROR_DEVICE_NOT_CONNECTED);
 }
@@ -402,15 +435,32 @@ bool TermiosDevice::GetCommEventResult(Overlapped& ov, DWORD& mask) {
         }
         if (PollRetrying(fds, 3, timeout) < 0) return EndWait(ErrorFromErrno(errno));
         if (fds[1].revents) return EndWait(ERROR_OPERATION_ABORTED);
-        if (fds[2].revents & Gone) return LineGone(mask);
+        if (fds[2].revents & HungUp) return LineGone(mask);
     }
 }
 
-bool TermiosDevice::MarkGone(DWORD code) {
+// error is the errno of the failed call, 0 for a hang-up.
+bool TermiosDevice::MarkGone(int error) {
     std::lock_guard lock(m_);
-    gone_ = true;
+    BecomeGone(error);
     Signal(wakeFd_);
-    return Fail(code);
+    return Fail(error ? ErrorFromErrno(error) : ERROR_DEVICE_NOT_CONNECTED);
+}
+
+// Said once, however many threads find the line dead. The terminal is let go at once, so that
+// the kernel can give a replugged adapter its old name: /dev/null takes the descriptor's place
+// in one step (a call in flight in another thread keeps the old file until it returns), which
+// drops our lock and our hold on the terminal. From here on every call fails before it uses
+// fd_: a write to /dev/null would succeed.
+void TermiosDevice::BecomeGone(int error) {
+    if (gone_.exchange(true)) return;
+    LeaveAsFound();
+    const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null >= 0) {
+        dup3(null, fd_, O_CLOEXEC);
+        close(null);
+    }
+    std::fprintf(stderr, "%s\n", GoneText(path_, device_, error).c_str());
 }
 
 bool TermiosDevice::ReadFile(void* buffer, DWORD n, DWORD& got) {
@@ -425,9 +475,9 @@ bool TermiosDevice::ReadFile(void* buffer, DWORD n, DWORD& got) {
     if (r < 0 && errno == EAGAIN) return true;
     if (r <= 0) {
         // 0 is a hang-up (VMIN is 1), EIO a device that went away.
-        const DWORD code = r == 0 ? ERROR_DEVICE_NOT_CONNECTED : ErrorFromErrno(errno);
+        const int error = r == 0 ? 0 : errno;
         lock.unlock();
-        return MarkGone(code);
+        return MarkGone(error);
     }
     got = static_cast<DWORD>(r);
     rxSeen_ = rxSeen_ > got ? rxSeen_ - got : 0;
@@ -461,6 +511,7 @@ bool TermiosDevice::WriteFile(const void* buffer, DWORD n, DWORD& written, Overl
         }
     } note{this, written};
     while (written < n) {
+        if (gone_) return Fail(ERROR_DEVICE_NOT_CONNECTED);
         if (aborts_.load() != aborts) return Fail(ERROR_OPERATION_ABORTED);
         const ssize_t r = write(fd_, bytes + written, n - written);
         if (r > 0) {
@@ -469,8 +520,7 @@ bool TermiosDevice::WriteFile(const void* buffer, DWORD n, DWORD& written, Overl
             continue;
         }
         if (r < 0 && errno == EINTR) continue;
-        if (r == 0 || errno != EAGAIN)
-            return MarkGone(r == 0 ? ERROR_GEN_FAILURE : ErrorFromErrno(errno));
+        if (r == 0 || errno != EAGAIN) return MarkGone(r == 0 ? 0 : errno);
         int timeout = -1;
         if (holdMs != INFINITE) {
             const auto held =
@@ -491,8 +541,8 @@ DWORD TermiosDevice::WaitWritable(Overlapped* ov, unsigned aborts, int timeout) 
     if (PollRetrying(fds, 3, timeout) < 0) return ErrorFromErrno(errno);
     if (fds[2].revents) return ERROR_OPERATION_ABORTED;
     if (fds[1].revents && aborts_.load() == aborts) Drain(abortFd_); // an older purge
-    if (fds[0].revents & Gone) {
-        MarkGone(ERROR_DEVICE_NOT_CONNECTED);
+    if (fds[0].revents & HungUp) {
+        MarkGone(0);
         return ERROR_DEVICE_NOT_CONNECTED;
     }
     return 0;
@@ -520,6 +570,7 @@ bool TermiosDevice::PurgeComm(DWORD flags) {
         Signal(abortFd_);
     }
     std::lock_guard lock(m_);
+    if (gone_) return Fail(ERROR_DEVICE_NOT_CONNECTED);
     bool ok = true;
     if (flags & PURGE_RXCLEAR) {
         ok = ioctl(fd_, TCFLSH, TCIFLUSH) == 0 && ok;
@@ -530,6 +581,7 @@ bool TermiosDevice::PurgeComm(DWORD flags) {
 }
 
 bool TermiosDevice::EscapeCommFunction(DWORD function) {
+    if (gone_) return Fail(ERROR_DEVICE_NOT_CONNECTED);
     DWORD flags;
     {
         std::lock_guard lock(m_);
@@ -556,6 +608,7 @@ bool TermiosDevice::EscapeCommFunction(DWORD function) {
 }
 
 bool TermiosDevice::GetCommModemStatus(DWORD& status) {
+    if (gone_) return Fail(ERROR_DEVICE_NOT_CONNECTED);
     int lines = 0;
     if (ioctl(fd_, TIOCMGET, &lines) == 0) {
         status = ModemBits(lines);
@@ -570,10 +623,7 @@ bool TermiosDevice::GetCommModemStatus(DWORD& status) {
 
 std::string OpenFailureText(const std::string& path, const std::string& device, int error,
                             const std::string& group) {
-    std::string text = "Can't open " + path;
-    if (!device.empty() && device != path) text += " (" + device + ")";
-    text += ": ";
-    text += std::strerror(error);
+    std::string text = "Can't open " + PathAndDevice(path, device) + ": " + std::strerror(error);
     if ((error == EACCES || error == EPERM) && !group.empty()) {
         text += "; the user must belong to the group \"" + group + "\" that owns the device";
     } else if (error == EACCES || error == EPERM) {
@@ -583,6 +633,11 @@ std::string OpenFailureText(const std::string& path, const std::string& device, 
         text += "; another program is using the device";
     }
     return text;
+}
+
+std::string GoneText(const std::string& path, const std::string& device, int error) {
+    return "Lost " + PathAndDevice(path, device) + ": " +
+           (error ? std::strerror(error) : "the line hung up");
 }
 
 // The group whose members may read and write the device (its name, or its number when it has
@@ -603,13 +658,9 @@ namespace {
 
 // Where the path leads and the group that may use the device, for the user's diagnosis.
 void ReportOpenFailure(const std::string& path, int error) {
-    std::string device;
-    if (char* real = realpath(path.c_str(), nullptr)) {
-        device = real;
-        std::free(real);
-    }
-    std::fprintf(stderr, "%s\n",
-                 OpenFailureText(path, device, error, DeviceAccessGroup(path)).c_str());
+    std::fprintf(
+        stderr, "%s\n",
+        OpenFailureText(path, ResolvedDevice(path), error, DeviceAccessGroup(path)).c_str());
 }
 
 bool FailOpen(const std::string& path, int fd) {
@@ -635,7 +686,7 @@ std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path,
     int exclusive = 0;
     if (ioctl(fd, TIOCGEXCL, &exclusive) != 0) exclusive = 0;
     if (!exclusive) ioctl(fd, TIOCEXCL);
-    auto device = std::make_unique<TermiosDevice>(fd, options, t, exclusive != 0);
+    auto device = std::make_unique<TermiosDevice>(fd, options, t, exclusive != 0, path);
     if (!device->Start()) {
         const DWORD code = GetLastError();
         device.reset();

@@ -20,7 +20,8 @@ struct TermiosOptions {
 
 // Opens path exclusively (flock and TIOCEXCL) in raw mode; null with the last-error code set
 // when it cannot be opened, and the reason written to standard error. Closing restores the
-// settings found at the open.
+// settings found at the open. A device that hangs up or fails later (a pulled adapter) says so
+// once on standard error and is let go at once; it is Gone() from then on.
 std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path,
                                                 const TermiosOptions& options = {});
 
@@ -30,6 +31,9 @@ std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path,
 // grants no group that access, and joining a group would not help.
 std::string OpenFailureText(const std::string& path, const std::string& device, int error,
                             const std::string& group);
+// What standard error says, once, when the device behind path (leading to device) goes away:
+// the system's reason for error, or a hang-up of the line when error is 0.
+std::string GoneText(const std::string& path, const std::string& device, int error);
 // The group whose members may read and write path (its name, or its number when it has none);
 // empty when the group lacks either right or path cannot be examined.
 std::string DeviceAccessGroup(const std::string& path);

@@ -165,6 +165,7 @@ public:
     void Timer1Timer();
     void SpeedButton1Click();
     void Label11Click();
+    bool ReopenLostPort();
 
     // --- Language modules (main_language.cpp) ---
     void FormActivate();

@@ -23,6 +23,16 @@ void TNdForm::Button5Click() {
     RxActivity = 0;
 }
 
+// A port whose device went away (a pulled adapter) is opened again on its number before the
+// operator's next request, as Button5 would; the open's log line tells the operator. A failed
+// open shows the component's box, and the request then fails at once. True when it tried.
+bool TNdForm::ReopenLostPort() {
+    if (!CommPort1->Lost()) return false;
+    CommPort1->Open = false;
+    CommPort1->SetOpen(true);
+    return true;
+}
+
 // The baud choice only marks the port for reopening: the recorder expects 57600 baud, and a
 // different line speed would lose it.
 void TNdForm::ComboBox3Change() {

@@ -31,6 +31,7 @@ void TNdForm::Button3Click() {
         Button3->setEnabled(false);
         return;
     }
+    ReopenLostPort();
     EnableControls(false);
     SerialLink->PostCommand(PageControl->ActivePageIndex() == 0 ? RequestReadMeasurements
                                                                 : RequestReadParams);
@@ -58,6 +59,7 @@ void TNdForm::Button2Click() {
         }
     }
     const ClockRecord clock = Serial::ClockFromDateTime(when);
+    ReopenLostPort();
     EnableControls(false);
     SerialLink->SetClock(clock);
     SerialLink->PostCommand(RequestSetClock);
@@ -82,6 +84,7 @@ void TNdForm::Button1Click(QObject* sender) {
         if (number < 0 || number > 0xFFFF)
             throw plat::EConvertError("'" + std::to_string(number) +
                                       "' is not a valid factory number");
+        ReopenLostPort();
         EnableControls(false);
         SerialLink->SetWriteValues(static_cast<std::uint16_t>(number),
                                    static_cast<std::uint16_t>(mode),
@@ -96,6 +99,7 @@ void TNdForm::Button1Click(QObject* sender) {
 }
 
 void TNdForm::BitBtn1Click() {
+    ReopenLostPort();
     SerialLink->PostCommand(RequestDiagnostics);
     BitBtn1->setEnabled(false);
 }
@@ -138,6 +142,8 @@ void TNdForm::ContinueOrIdle(int request) {
         return;
     }
     std::this_thread::yield();
+    // The open enables the diagnostics button; the cycle goes on.
+    if (ReopenLostPort()) BitBtn1->setEnabled(false);
     SerialLink->PostCommand(static_cast<SerialRequestCode>(request));
 }
 

@@ -75,6 +75,7 @@ public:
     std::uint16_t FDataReceived = 0;
     std::int32_t FTimerTicks = 0;
     std::int32_t FPortClosed = 0; // 1 once the port was closed during the measurements
+    bool FReopening = false;      // a measurement opens the port again: no greeting
     std::int32_t FRetries = 0;    // re-reads started by AppException since the last start
     bool FPeriodic = false;       // 0 primary, 1 periodic verification
 
@@ -107,11 +108,11 @@ public:
     void CommPort1Open(int Error);
     void CommPort1DataReceived(std::uint32_t Count);
     void Timer1Timer();
-    // "Работа" and "Пуск": the port, closed during the measurements, opened again on the port
-    // chosen on the connection page, then the request for the row.
+    // "Работа" and "Пуск": the port, closed during the measurements or lost with its device,
+    // opened again on the port chosen on the connection page, then the request for the row.
     void StartWorkMode(int row);
     void StartSignalTest(int row);
-    // "Считать": the port stays as "Работа" left it.
+    // "Считать": the port stays as "Работа" left it, unless its device was lost.
     void ReadEventData(int row);
 
     // --- Results ---
@@ -142,7 +143,8 @@ private:
     void StoreSignalResult();
     void StoreEventResult();
     void ClosePortAfterResult();
-    void ReopenPortIfClosed();
+    void ReopenPort();
+    void ReopenPortIfClosedOrLost();
     void StartMeasurement(int row, SerialRequestCode request);
     int CurrentKind() const;
 

@@ -40,8 +40,8 @@ void TMainForm::ConnectDevice(const std::string& portName, int, int modbusAddres
 }
 
 void TMainForm::CommPort1Open(int) {
-    // A port reopened by a start button gets neither the greeting nor a configuration read.
-    if (FPortClosed == 1) return;
+    // A port reopened for a measurement gets neither the greeting nor a configuration read.
+    if (FPortClosed == 1 || FReopening) return;
     WizardMessageBox("Последовательный порт открыт!");
     FSerial->PostCommand(RequestReadParams);
 }
@@ -63,16 +63,26 @@ void TMainForm::Timer1Timer() {
         ++FTimerTicks;
 }
 
-void TMainForm::ReopenPortIfClosed() {
-    if (FPortClosed == 0) return;
+// On the port chosen on the connection page, quietly: the connection's greeting and
+// configuration read are not repeated. A failed open shows the component's box, and the request
+// that follows fails at once with its usual message.
+void TMainForm::ReopenPort() {
+    FReopening = true;
     CommPort1->SetComNumber(ChosenPortNumber(FPortName, CommPort1->ComNumber()));
     CommPort1->SetOpen(true);
+    FReopening = false;
     FDataReceived = 0;
+}
+
+// Closed after a stored result, or lost with its adapter (pulled and put back) at any time, even
+// before the first result.
+void TMainForm::ReopenPortIfClosedOrLost() {
+    if (FPortClosed == 1 || CommPort1->Lost()) ReopenPort();
 }
 
 // A started measurement gets the port back and a fresh budget of silent re-reads.
 void TMainForm::StartMeasurement(int row, SerialRequestCode request) {
-    ReopenPortIfClosed();
+    ReopenPortIfClosedOrLost();
     FRetries = 0;
     FSignalIndex = row;
     FSerial->PostCommand(request);
@@ -86,7 +96,9 @@ void TMainForm::StartSignalTest(int row) {
     StartMeasurement(row, RequestReadParamsTwice);
 }
 
+// "Работа" left the port open, but its adapter may have been pulled since.
 void TMainForm::ReadEventData(int row) {
+    if (CommPort1->Lost()) ReopenPort();
     FSignalIndex = row;
     FSerial->PostCommand(RequestReadMeasurements);
 }

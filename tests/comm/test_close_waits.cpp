@@ -80,6 +80,9 @@ TEST_F(CloseWaitTest, AThrowingDataHandlerDuringTheCloseLeavesItComplete) {
     EXPECT_FALSE(port.Open || port.IsEnabled());
     port.OpenPort();
     EXPECT_TRUE(port.IsEnabled());
+    // Closed here: the count the handler raises ends with the test.
+    port.ClosePort();
+    EXPECT_EQ(closes, 2);
 }
 
 } // namespace

@@ -69,7 +69,7 @@ TEST_F(RecorderRun, ParameterReadFillsTheListTheNumberAndTheClockFields) {
     EXPECT_EQ(f.ListViewPar->Cell(11, 1), "T7017");
 }
 
-TEST_F(RecorderRun, MeasurementReadFillsEveryRowInItsFormat) {
+TEST_F(RecorderRun, MeasurementReadFillsEveryRowInItsFormatAlsoAfterAPulledAdapter) {
     for (int k = 0; k < 115; ++k)
         sim_.SetMeasurement(k, static_cast<float>(k) + 0.25f);
     const std::pair<int, float> values[] = {
@@ -93,10 +93,22 @@ TEST_F(RecorderRun, MeasurementReadFillsEveryRowInItsFormat) {
         EXPECT_EQ(f.ListView->Cell(row, 1), text) << row;
     EXPECT_EQ(f.ListView->Cell(0, 0), "m0"); // only the value column changes
 
+    // The adapter pulled: the next read tries the port again, finds no device and fails at once.
+    const std::string link = (PortsDir() / "COM5").string();
+    sim_.Stop();
+    pty_.Unplug(link);
+    ASSERT_TRUE(guitest::PumpUntil([&] { return f.CommPort1->Lost(); }, 3000));
+    f.Button3Click();
+    ASSERT_TRUE(WaitIdle(1000));
+    EXPECT_EQ(Boxes(), Lines{"COM port error: Can't open COM port"});
+    // Put back: the next read opens the port again by itself.
+    pty_.Replug(link);
+    sim_.Serve(pty_.MasterFd());
     sim_.SetMeasurement(114, 1.375f); // K_перU, NaN above
     f.Button3Click();
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(f.ListView->Cell(111, 1), "1.375");
+    EXPECT_EQ(Log(), (Lines{"T11001", "T11005", "T11001"}));
 }
 
 TEST_F(RecorderRun, CyclicReadingRepeatsUntilStopAndFreezesThePages) {

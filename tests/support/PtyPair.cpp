@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <stdexcept>
 #include <termios.h>
@@ -28,7 +29,11 @@ void PtyPair::WaitReadable(int ms) const {
     if (poll(&p, 1, ms) > 0 && !(p.revents & POLLIN)) usleep(static_cast<useconds_t>(ms) * 1000);
 }
 
-PtyPair::PtyPair(bool holdSlave) {
+PtyPair::PtyPair(bool holdSlave) : holdSlave_(holdSlave) {
+    OpenPair();
+}
+
+void PtyPair::OpenPair() {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     char name[128];
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
@@ -42,7 +47,7 @@ PtyPair::PtyPair(bool holdSlave) {
     tcgetattr(master_, &t);
     cfmakeraw(&t);
     tcsetattr(master_, TCSANOW, &t);
-    if (holdSlave)
+    if (holdSlave_)
         heldSlave_ = open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
 }
 
@@ -55,6 +60,19 @@ void PtyPair::CloseMaster() {
     if (heldSlave_ >= 0) close(heldSlave_);
     master_ = -1;
     heldSlave_ = -1;
+}
+
+void PtyPair::Unplug(const std::string& link) {
+    CloseMaster();
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink("/nonexistent/ttyUSB-pulled", link);
+}
+
+void PtyPair::Replug(const std::string& link) {
+    CloseMaster();
+    OpenPair();
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(slavePath_, link);
 }
 
 bool PtyPair::Write(const void* data, std::size_t length, int timeoutMs) {

@@ -22,6 +22,12 @@ public:
 
     // The far side goes away: the master is closed (and the fixture's own slave descriptor).
     void CloseMaster();
+    // A pulled adapter: the far side goes away, and link (a COMn link of a ports folder) dangles
+    // as a /dev/serial/by-id link does.
+    void Unplug(const std::string& link);
+    // Put back: a new pair takes the place of the old one, with another slave path, and link
+    // points at it.
+    void Replug(const std::string& link);
 
     // Writes all bytes to the master, waiting for room up to timeoutMs; false when not all
     // could be written.
@@ -34,8 +40,10 @@ public:
     std::vector<std::uint8_t> ReadUntilQuiet(int quietMs = 100, int timeoutMs = 2000);
 
 private:
+    void OpenPair();
     void WaitReadable(int ms) const;
 
+    bool holdSlave_;
     int master_ = -1;
     int heldSlave_ = -1;
     std::string slavePath_;

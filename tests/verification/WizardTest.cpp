@@ -186,3 +186,12 @@ TMainForm& RecorderRun::Connected() {
 bool RecorderRun::WaitPortClosed(TMainForm& f, int ms) {
     return wizardtest::PumpUntil([&] { return !f.CommPort1->IsEnabled(); }, ms);
 }
+
+void RecorderRun::Replug(TMainForm& f) {
+    const std::string link = (PortsDir() / "COM5").string();
+    sim_.Stop();
+    pty_.Unplug(link);
+    EXPECT_TRUE(wizardtest::PumpUntil([&] { return f.CommPort1->Lost(); }, 3000));
+    pty_.Replug(link);
+    sim_.Serve(pty_.MasterFd());
+}

@@ -97,6 +97,9 @@ protected:
     TMainForm& Connected();
     // Until the port has been closed after a stored result.
     bool WaitPortClosed(TMainForm& f, int ms = 8000);
+    // The adapter pulled, which the port notices, and put back: a new line under the same COM5,
+    // served by the same recorder.
+    void Replug(TMainForm& f);
 
     PtyPair pty_;
     RecorderSim sim_;

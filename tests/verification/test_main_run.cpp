@@ -77,8 +77,10 @@ TEST_F(RecorderRun, MissingPortAndFailedReadLeaveThePageWaiting) {
     EXPECT_TRUE(wizardtest::PumpUntil([&] { return f.NextButton->isEnabled(); }, 5000));
 }
 
-// Signal 2 of the sample file: 242 V (10 %), 50.4 Hz, K_U(3) 5 %, K_U(5) 2 %.
-TEST_F(RecorderRun, SignalTestWaitsReadsStoresTheErrorsAndClosesThePort) {
+// Signal 2 of the sample file: 242 V (10 %), 50.4 Hz, K_U(3) 5 %, K_U(5) 2 %. The adapter is
+// pulled and put back before the first result: "Пуск" opens the port again by itself, without
+// the greeting.
+TEST_F(RecorderRun, SignalTestAfterAPulledAdapterWaitsReadsStoresTheErrorsAndClosesThePort) {
     sim_.SetMeasurement(105, 10.3f);
     sim_.SetMeasurement(108, 0.43f);
     sim_.SetMeasurement(1, 242.0f);
@@ -90,6 +92,7 @@ TEST_F(RecorderRun, SignalTestWaitsReadsStoresTheErrorsAndClosesThePort) {
     TMainForm& f = Connected();
     f.NextButtonClick();
     ASSERT_EQ(f.FCurrent, SignalPageIndex);
+    Replug(f);
     wizardtest::SelectRow(*SignalFrame->ListView, 1);
     ClearBoxes();
     sim_.ClearCounts();
@@ -171,7 +174,8 @@ TEST_F(RecorderRun, AbortedWaitReadsNothingAndTheNextStartReopens) {
 }
 
 // Overvoltage 1 of the sample file: K 1.2 for 100 ms. The recorder puts the duration in
-// seconds and the factor in values 113 and 114.
+// seconds and the factor in values 113 and 114. The adapter is pulled and put back between
+// "Работа" and "Считать", which opens the port again.
 TEST_F(RecorderRun, EventTestEntersWorkModeThenStoresTheReadEvent) {
     sim_.SetMeasurement(113, 0.104f);
     sim_.SetMeasurement(114, 1.21f);
@@ -190,6 +194,7 @@ TEST_F(RecorderRun, EventTestEntersWorkModeThenStoresTheReadEvent) {
     EXPECT_EQ(sim_.Register(0x0402), 5);
     EXPECT_EQ(Boxes(), Lines{"Поверка НД 3.07: Регистратор переведен в режим\"Работа\".\n"
                              "Подайте на вход регистратора выбранный сигнал."});
+    Replug(f);
     UpDnFrame->Button2->click();
     EXPECT_FALSE(UpDnFrame->Button2->isEnabled());
     ASSERT_TRUE(WaitPortClosed(f));
