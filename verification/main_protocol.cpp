@@ -11,6 +11,7 @@
 #include <string>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 namespace {
 
@@ -30,6 +31,30 @@ void AppendHead(ProtocolLines& lines, const std::string& title, const ProtocolSt
          "</HEAD>", "<BODY>"});
 }
 
+// What the operator typed, shown as typed: the characters HTML would take for markup become
+// references, and a character the code page lacks a numeric reference instead of a '?'. Line
+// breaks stay as they are.
+std::string TypedText(std::string_view typed) {
+    std::string out;
+    out.reserve(typed.size());
+    for (const char c : typed) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return plat::Cp1251CharRefs(out);
+}
+
 void AppendHeaderRow(ProtocolLines& lines, const std::string& label, const std::string& value) {
     lines.insert(lines.end(),
                  {"<TR ALIGN=LEFT>", "<TD>" + label + "</TD>", "<TD>" + value + "</TD>", "</TR>"});
@@ -45,7 +70,8 @@ void AppendHeaderTable(ProtocolLines& lines, const ProtocolFields& f) {
     AppendHeaderRow(lines, "Версия прошивки", plat::IntToStr(f.firmwareVersion));
     AppendHeaderRow(lines, "Предприятие - изготовитель", "ООО \"Ливат\"");
     AppendHeaderRow(lines, "Средства поверки",
-                    f.tools[0] + "<BR>" + f.tools[1] + "<BR>" + f.tools[2] + "<BR>");
+                    TypedText(f.tools[0]) + "<BR>" + TypedText(f.tools[1]) + "<BR>" +
+                        TypedText(f.tools[2]) + "<BR>");
     lines.push_back("</TABLE>");
 }
 

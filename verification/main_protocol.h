@@ -19,7 +19,8 @@ public:
     const char* ClassName() const noexcept override { return "EFCreateError"; }
 };
 
-// What the pages and the configuration read collected; texts UTF-8, inserted without escaping.
+// What the pages and the configuration read collected; texts UTF-8 as the operator typed them,
+// made safe for HTML where the document takes them.
 struct ProtocolFields {
     bool periodic = false;
     std::uint16_t serialNumber = 0;

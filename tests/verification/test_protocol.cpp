@@ -59,15 +59,16 @@ TEST_F(Protocol, StampAndFileName) {
 TEST_F(Protocol, DocumentOfAPassingAndOfAFailingVerification) {
     ProtocolFields f;
     f.serialNumber = 65535;
-    f.tools = {"Генератор <b> & \"Ливат\"\r\nвторая строка", "01.02.2026", "С-17"};
+    f.tools = {"Генератор <b> & \"Ливат\"\r\nвторая строка", "01.02.2026", "С-17 Ω"};
     f.temperature = -5;
     int calls = 0;
     ProtocolLines lines = BuildProtocolLines(f, Stamp, FakeTables(true, calls));
     EXPECT_EQ(lines[1], "<HTML><HEAD><TITLE>Протокол первичной поверки НД3.07 от 09.12.2026 "
                         "14-35</TITLE>");
     EXPECT_TRUE(Has(lines, "<H1>ПРОТОКОЛ ПЕРВИЧНОЙ ПОВЕРКИ</H1>"));
-    EXPECT_TRUE(Has(lines, "<TD>Генератор <b> & \"Ливат\"\r\nвторая строка<BR>01.02.2026<BR>"
-                           "С-17<BR></TD>"));
+    // Typed texts as typed: no markup of their own, nothing lost to the code page.
+    EXPECT_TRUE(Has(lines, "<TD>Генератор &lt;b&gt; &amp; \"Ливат\"\r\nвторая строка<BR>"
+                           "01.02.2026<BR>С-17 &#937;<BR></TD>"));
     EXPECT_TRUE(Has(lines, "Условия поверки: T - -5&deg;C;"));
     EXPECT_TRUE(Has(lines, "качества электрической энергии \"Ливат\" НД3.07 зав.№65535&nbsp;"));
     EXPECT_TRUE(Has(lines, "соответствуют"));
