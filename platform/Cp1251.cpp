@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace plat {
 
@@ -128,6 +129,22 @@ int UnicodeToCp1251(char32_t ch) {
     return -1;
 }
 
+// Calls each(out, ch, byte, raw) for every character of utf8: ch is kInvalid for a broken
+// sequence, byte the character's code-page byte or -1 when the code page lacks it, raw the
+// character's own UTF-8 bytes.
+template <class Each> std::string ForEachChar(std::string_view utf8, Each each) {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const std::size_t start = pos;
+        const char32_t ch = NextCodePoint(utf8, pos);
+        const int byte = ch == kInvalid ? -1 : UnicodeToCp1251(ch);
+        each(out, ch, byte, utf8.substr(start, pos - start));
+    }
+    return out;
+}
+
 } // namespace
 
 std::string Cp1251ToUtf8(std::string_view cp1251) {
@@ -139,32 +156,29 @@ std::string Cp1251ToUtf8(std::string_view cp1251) {
 }
 
 std::string Utf8ToCp1251(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    std::size_t pos = 0;
-    while (pos < utf8.size()) {
-        const char32_t ch = NextCodePoint(utf8, pos);
-        const int byte = ch == kInvalid ? -1 : UnicodeToCp1251(ch);
+    return ForEachChar(utf8, [](std::string& out, char32_t, int byte, std::string_view) {
         out += byte < 0 ? '?' : static_cast<char>(byte);
-    }
-    return out;
+    });
+}
+
+std::string Cp1251CharRefs(std::string_view utf8) {
+    return ForEachChar(utf8, [](std::string& out, char32_t ch, int byte, std::string_view raw) {
+        if (ch != kInvalid && byte < 0) {
+            out += "&#" + std::to_string(static_cast<std::uint32_t>(ch)) + ';';
+        } else {
+            out += raw;
+        }
+    });
 }
 
 std::string AnsiUpperCase(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    std::size_t pos = 0;
-    while (pos < utf8.size()) {
-        const std::size_t start = pos;
-        const char32_t ch = NextCodePoint(utf8, pos);
-        const int byte = ch == kInvalid ? -1 : UnicodeToCp1251(ch);
+    return ForEachChar(utf8, [](std::string& out, char32_t, int byte, std::string_view raw) {
         if (byte < 0) {
-            out.append(utf8.substr(start, pos - start));
+            out += raw;
         } else {
             AppendUtf8(out, Cp1251ToUnicode(UpperByte(static_cast<unsigned char>(byte))));
         }
-    }
-    return out;
+    });
 }
 
 } // namespace plat

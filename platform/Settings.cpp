@@ -486,4 +486,12 @@ void TRegistry::WriteString(std::string_view name, std::string_view value) {
     }
 }
 
+int ReadListIndex(const TRegistry& registry, std::string_view name, int count) {
+    const int index = registry.ReadInteger(name);
+    if (index < 0 || index >= count) {
+        throw ERegistryException("Invalid data for '" + std::string(name) + "'");
+    }
+    return index;
+}
+
 } // namespace plat

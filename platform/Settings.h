@@ -66,4 +66,9 @@ private:
     std::string current_;
 };
 
+// A list index stored by ReadInteger's rules; an index outside 0 .. count - 1 (a damaged or
+// hand-edited file) throws ERegistryException "Invalid data for '<name>'", so that callers treat
+// it as they treat a missing value.
+int ReadListIndex(const TRegistry& registry, std::string_view name, int count);
+
 } // namespace plat

@@ -428,11 +428,6 @@ void TNdForm::FillPortLists() {
     }
 }
 
-// An index outside its list leaves the list without a selection.
-static void SelectIndex(QComboBox* box, int index) {
-    box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
-}
-
 void TNdForm::ReadSettings() {
     Registry = std::make_unique<plat::TRegistry>();
     Registry->SetRootKey(plat::HKEY_CURRENT_USER);
@@ -442,11 +437,12 @@ void TNdForm::ReadSettings() {
     Registry->CloseKey();
 }
 
-// Stops at the first value that is missing or of another type.
+// Stops at the first value that is missing, of another type or, for an index, outside its list:
+// the lists keep a selection, so the port opens and the save at the end writes a good index.
 void TNdForm::ReadSettingValues() {
     try {
-        SelectIndex(ComboBox3, Registry->ReadInteger("PortIndex"));
-        SelectIndex(ComboBox4, Registry->ReadInteger("BaudIndex"));
+        ComboBox3->setCurrentIndex(plat::ReadListIndex(*Registry, "PortIndex", ComboBox3->count()));
+        ComboBox4->setCurrentIndex(plat::ReadListIndex(*Registry, "BaudIndex", ComboBox4->count()));
         LanguageFile = Registry->ReadString("Language");
     } catch (const plat::ERegistryException&) {
     }

@@ -26,9 +26,9 @@ QComboBox* NewList(QWidget* parent, int left, int top) {
     return list;
 }
 
-// A stored index outside its list (a hand-edited registry) is passed over.
-void SelectStored(QComboBox* list, int index) {
-    if (index >= 0 && index < list->count()) list->setCurrentIndex(index);
+// An index outside its list (a damaged or hand-edited file) is a bad value like a missing one.
+void SelectStored(QComboBox* list, const plat::TRegistry& registry, const char* name) {
+    list->setCurrentIndex(plat::ReadListIndex(registry, name, list->count()));
 }
 
 } // namespace
@@ -68,17 +68,17 @@ void TConnectFrame::ShowFrame() {
     ReadSettings();
 }
 
-// Read each time the page comes up; a missing or unreadable value ends the reading there and
-// leaves the rest at their defaults.
+// Read each time the page comes up; a missing or unreadable value, or an index outside its list,
+// ends the reading there and leaves the rest at their defaults.
 void TConnectFrame::ReadSettings() {
     plat::TRegistry registry;
     registry.SetRootKey(plat::HKEY_CURRENT_USER);
     if (!registry.KeyExists(ConnectSettingsKey)) return;
     registry.OpenKey(ConnectSettingsKey, true);
     try {
-        SelectStored(ComboBox1, registry.ReadInteger("PortIndex"));
-        SelectStored(ComboBox2, registry.ReadInteger("BaudIndex"));
-        SelectStored(ComboBox3, registry.ReadInteger("ModbusIndex"));
+        SelectStored(ComboBox1, registry, "PortIndex");
+        SelectStored(ComboBox2, registry, "BaudIndex");
+        SelectStored(ComboBox3, registry, "ModbusIndex");
     } catch (const std::exception&) {
         // The defaults stay for what could not be read.
     }

@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include <cmath>
 #include <limits>
 
 TImpedanceFrame* ImpedanceFrame = nullptr;
@@ -56,9 +55,10 @@ float TImpedanceFrame::GetResistance() {
         plat::SetDecimalSeparator('.');
         value = plat::StrToFloat(Edit->text().toStdString());
     }
-    // Narrowing a value beyond the float range would judge and print an infinite resistance; it
-    // is refused like any other entry that does not convert.
-    if (std::fabs(value) > std::numeric_limits<float>::max()) {
+    // No resistance is negative: "-5" is a typing slip, not a failed insulation that would end
+    // the verification. Narrowing a value beyond the float range would judge an infinite
+    // resistance. Both are refused like any other entry that does not convert.
+    if (value < 0 || value > std::numeric_limits<float>::max()) {
         plat::SetDecimalSeparator('.');
         throw plat::EConvertError("'" + Edit->text().toStdString() +
                                   "' is not a valid floating point value");

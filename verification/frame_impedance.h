@@ -18,7 +18,8 @@ public:
 
     // The typed resistance in megaohms. Tries ',' as the decimal separator first, then '.', and
     // leaves the process-wide separator at the one that worked ('.' when neither did). Throws
-    // plat::EConvertError when the text is no number or lies beyond the range of a float.
+    // plat::EConvertError when the text is no number, is negative or lies beyond the range of a
+    // float.
     float GetResistance();
 };
 

@@ -8,9 +8,12 @@
 #include "verification/main.h"
 
 #include <cerrno>
-#include <string>
 #include <filesystem>
-#include <fstream>
+#include <string>
+#include <string_view>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -30,6 +33,30 @@ void AppendHead(ProtocolLines& lines, const std::string& title, const ProtocolSt
          "</HEAD>", "<BODY>"});
 }
 
+// What the operator typed, shown as typed: the characters HTML would take for markup become
+// references, and a character the code page lacks a numeric reference instead of a '?'. Line
+// breaks stay as they are.
+std::string TypedText(std::string_view typed) {
+    std::string out;
+    out.reserve(typed.size());
+    for (const char c : typed) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return plat::Cp1251CharRefs(out);
+}
+
 void AppendHeaderRow(ProtocolLines& lines, const std::string& label, const std::string& value) {
     lines.insert(lines.end(),
                  {"<TR ALIGN=LEFT>", "<TD>" + label + "</TD>", "<TD>" + value + "</TD>", "</TR>"});
@@ -45,7 +72,8 @@ void AppendHeaderTable(ProtocolLines& lines, const ProtocolFields& f) {
     AppendHeaderRow(lines, "Версия прошивки", plat::IntToStr(f.firmwareVersion));
     AppendHeaderRow(lines, "Предприятие - изготовитель", "ООО \"Ливат\"");
     AppendHeaderRow(lines, "Средства поверки",
-                    f.tools[0] + "<BR>" + f.tools[1] + "<BR>" + f.tools[2] + "<BR>");
+                    TypedText(f.tools[0]) + "<BR>" + TypedText(f.tools[1]) + "<BR>" +
+                        TypedText(f.tools[2]) + "<BR>");
     lines.push_back("</TABLE>");
 }
 
@@ -171,14 +199,60 @@ static std::string FileErrorReason(int code) {
                         "\": " + FileErrorReason(code) + ".");
 }
 
-void SaveProtocolLines(const ProtocolLines& lines, const std::string& path) {
+// "<stem> (n)<extension>" beside path.
+static std::string NumberedPath(const fs::path& path, int n) {
+    const fs::path name =
+        path.stem().string() + " (" + std::to_string(n) + ")" + path.extension().string();
+    return (path.parent_path() / name).string();
+}
+
+// Creates path, or the first free of its numbered names, and never opens an existing file: two
+// wizards writing in the same minute, or two short verifications, would otherwise replace each
+// other's protocol. A folder that bears the name is no protocol to keep but an obstacle, told
+// as EISDIR. -1 with errno when it fails.
+static int CreateNewFile(std::string& path) {
+    const fs::path first = path;
+    for (int n = 2;; ++n) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+        std::error_code ignored;
+        if (fs::is_directory(path, ignored)) {
+            errno = EISDIR;
+            return -1;
+        }
+        path = NumberedPath(first, n);
+    }
+}
+
+static bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+static void WriteAndClose(int fd, std::string_view bytes, const std::string& path) {
     errno = 0;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file.is_open()) ThrowProtocolError(path, errno);
+    const bool complete = WriteAll(fd, bytes);
+    const int writeError = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!complete) ThrowProtocolError(path, writeError);
+    if (!closed) ThrowProtocolError(path, errno);
+}
+
+std::string SaveProtocolLines(const ProtocolLines& lines, const std::string& path) {
+    std::string bytes;
     for (const std::string& line : lines)
-        file << plat::Utf8ToCp1251(line) << "\r\n";
-    file.close();
-    if (file.fail()) ThrowProtocolError(path, errno);
+        bytes += plat::Utf8ToCp1251(line) + "\r\n";
+    std::string written = path;
+    errno = 0;
+    const int fd = CreateNewFile(written);
+    if (fd < 0) ThrowProtocolError(written, errno);
+    WriteAndClose(fd, bytes, written);
+    return written;
 }
 
 std::string WriteProtocolFile(const ProtocolFields& fields, plat::TDateTime now,
@@ -186,10 +260,8 @@ std::string WriteProtocolFile(const ProtocolFields& fields, plat::TDateTime now,
                               const ProtocolTablesWriter& appendTables) {
     const ProtocolStamp stamp = MakeProtocolStamp(now);
     const ProtocolLines lines = BuildProtocolLines(fields, stamp, appendTables);
-    const std::string path =
-        ProtocolPath(currentDir, ProtocolFileName(ProtocolTitle(fields.periodic), stamp));
-    SaveProtocolLines(lines, path);
-    return path;
+    return SaveProtocolLines(
+        lines, ProtocolPath(currentDir, ProtocolFileName(ProtocolTitle(fields.periodic), stamp)));
 }
 
 void TMainForm::BuildProtocolReport() {

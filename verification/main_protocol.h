@@ -19,7 +19,8 @@ public:
     const char* ClassName() const noexcept override { return "EFCreateError"; }
 };
 
-// What the pages and the configuration read collected; texts UTF-8, inserted without escaping.
+// What the pages and the configuration read collected; texts UTF-8 as the operator typed them,
+// made safe for HTML where the document takes them.
 struct ProtocolFields {
     bool periodic = false;
     std::uint16_t serialNumber = 0;
@@ -66,12 +67,13 @@ bool ForceDirectories(const std::string& dir);
 // current directory) when that folder cannot be created.
 std::string ProtocolPath(const std::string& currentDir, const std::string& fileName);
 
-// Code page 1251, CR LF after every line, no byte-order mark; an existing file is replaced.
-// Throws EFCreateError, its text in Russian with the file and the reason, when the file cannot be
-// created or written.
-void SaveProtocolLines(const ProtocolLines& lines, const std::string& path);
+// Code page 1251, CR LF after every line, no byte-order mark. An existing file is never
+// replaced: when path is taken, the first free of "<name> (2).html", "<name> (3).html" ... is
+// written. Returns the path written. Throws EFCreateError, its text in Russian with the file and
+// the reason, when the file cannot be created or written (a folder of the name among them).
+std::string SaveProtocolLines(const ProtocolLines& lines, const std::string& path);
 
-// Builds and saves the protocol; returns the path it was saved to.
+// Builds and saves the protocol; returns the path it was saved to (numbered when taken).
 std::string WriteProtocolFile(const ProtocolFields& fields, plat::TDateTime now,
                               const std::string& currentDir,
                               const ProtocolTablesWriter& appendTables);

@@ -30,6 +30,8 @@ TEST(Cp1251, UnmappableAndBrokenTextBecomesQuestionMarks) {
     EXPECT_EQ(Utf8ToCp1251("\xC0\xAF"), "??");        // overlong
     EXPECT_EQ(Utf8ToCp1251("\xED\xA0\x80"), "???");   // surrogate
     EXPECT_EQ(Utf8ToCp1251("\xD0\xD0\x9F"), "?\xCF"); // a bad lead does not swallow the next one
+    // An HTML document keeps them as references.
+    EXPECT_EQ(Cp1251CharRefs("Ω Жδ\xFF"), "&#937; Ж&#948;\xFF");
 }
 
 TEST(Cp1251, UpperCaseByCodePageRules) {

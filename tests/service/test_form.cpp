@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QTabBar>
 
+#include <tuple>
+
 namespace {
 
 TEST_F(FormTest, ServiceSwitchIsACaseSensitiveSubstringOfTheCommandLine) {
@@ -59,17 +61,36 @@ TEST_F(FormTest, SettingsSurviveARestartAndAreReadUpToTheFirstBadValue) {
     EXPECT_EQ(g.LanguageFile, "");
     Destroy();
     Store([](plat::TRegistry& r) {
-        r.WriteInteger("PortIndex", 60);
+        r.WriteInteger("PortIndex", 4);
         r.WriteString("BaudIndex", "3");
     });
     TNdForm& h = Create();
-    EXPECT_EQ(h.ComboBox3->currentIndex(), -1); // outside the list
-    EXPECT_EQ(h.ComboBox4->currentIndex(), 1);  // of the wrong type: the read stops
+    EXPECT_EQ(h.ComboBox3->currentIndex(), 4);
+    EXPECT_EQ(h.ComboBox4->currentIndex(), 1); // of the wrong type: the read stops
+
+    // So does an index outside its list, as a damaged file holds: the lists keep a selection
+    // (COM1 or the port read before, 9600) and the save at the end writes it.
+    const std::tuple<int, int, int> damaged[] = {{75, 3, 0}, {-3, 3, 0}, {4, 7, 4}};
+    for (const auto& [port, baud, kept] : damaged) {
+        Destroy();
+        Store([port, baud](plat::TRegistry& r) {
+            r.WriteInteger("PortIndex", port);
+            r.WriteInteger("BaudIndex", baud);
+        });
+        TNdForm& d = Create();
+        EXPECT_EQ(d.ComboBox3->currentIndex(), kept) << port;
+        EXPECT_EQ(d.ComboBox4->currentIndex(), 1) << port;
+        Destroy();
+        plat::TRegistry saved;
+        ASSERT_TRUE(saved.OpenKey("Software\\Livat\\ND307", false));
+        EXPECT_EQ(saved.ReadInteger("PortIndex"), kept) << port;
+        EXPECT_EQ(saved.ReadInteger("BaudIndex"), 1) << port;
+    }
 }
 
 TEST_F(FormTest, PortZeroIsRefusedAndAStoreThatCannotBeWrittenIsLogged) {
-    Store([](plat::TRegistry& r) { r.WriteInteger("PortIndex", -1); });
     TNdForm& f = Create();
+    f.ComboBox3->setCurrentIndex(-1); // no port chosen
     f.Button5Click();
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_NE(Boxes()[0].find("COM port error"), std::string::npos);

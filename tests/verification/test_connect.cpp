@@ -36,8 +36,8 @@ TEST_F(ConnectPage, SavedChoicesComeBackOnTheNextRun) {
     EXPECT_TRUE(Page().Button1->isEnabled());
 }
 
-// The first run shows the defaults and creates no key. Reading stops at the first missing value;
-// a hand-edited index beyond its list is passed over and the values after it are still read.
+// The first run shows the defaults and creates no key. Reading stops at the first value that is
+// missing or, as in a damaged file, an index outside its list: the lists keep their defaults.
 TEST_F(ConnectPage, DefaultsThenStoredIndexesUpToTheFirstMissingOne) {
     form_->EnableNext();
     Page().ShowFrame();
@@ -47,7 +47,11 @@ TEST_F(ConnectPage, DefaultsThenStoredIndexesUpToTheFirstMissingOne) {
     const std::pair<std::vector<std::pair<const char*, int>>, const char*> cases[] = {
         {{}, "COM1 9600 1"},
         {{{"BaudIndex", 4}, {"ModbusIndex", 7}}, "COM1 9600 1"},
-        {{{"PortIndex", 60}, {"BaudIndex", -1}, {"ModbusIndex", 253}}, "COM1 9600 254"}};
+        {{{"PortIndex", 75}, {"BaudIndex", 3}, {"ModbusIndex", 253}}, "COM1 9600 1"},
+        {{{"PortIndex", -3}, {"BaudIndex", 3}, {"ModbusIndex", 253}}, "COM1 9600 1"},
+        {{{"PortIndex", 2}, {"BaudIndex", 7}, {"ModbusIndex", 253}}, "COM3 9600 1"},
+        {{{"PortIndex", 2}, {"BaudIndex", 3}, {"ModbusIndex", 254}}, "COM3 19200 1"},
+        {{{"PortIndex", 59}, {"BaudIndex", 6}, {"ModbusIndex", 253}}, "COM60 115200 254"}};
     for (const auto& [values, shown] : cases) {
         CreateWizard();
         Store(values);

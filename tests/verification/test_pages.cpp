@@ -43,8 +43,9 @@ TEST_F(PageTest, ResistanceKeepsTheSeparatorThatWorked) {
     EXPECT_EQ(plat::GetDecimalSeparator(), ',');
     EXPECT_FLOAT_EQ(Resistance(*page, "1e30"), 1e30f); // large but within a float
 
-    // What neither separator accepts, or a float cannot hold, is a conversion error.
-    for (const char* text : {"", "abc", "2,5.1", "1 000", "--2", "1e40", "-1e39"}) {
+    // What neither separator accepts, a float cannot hold or no resistance can be is a
+    // conversion error.
+    for (const char* text : {"", "abc", "2,5.1", "1 000", "--2", "1e40", "-1e39", "-5", "-0,5"}) {
         plat::SetDecimalSeparator(',');
         try {
             Resistance(*page, text);

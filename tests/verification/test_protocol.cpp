@@ -59,15 +59,16 @@ TEST_F(Protocol, StampAndFileName) {
 TEST_F(Protocol, DocumentOfAPassingAndOfAFailingVerification) {
     ProtocolFields f;
     f.serialNumber = 65535;
-    f.tools = {"Генератор <b> & \"Ливат\"\r\nвторая строка", "01.02.2026", "С-17"};
+    f.tools = {"Генератор <b> & \"Ливат\"\r\nвторая строка", "01.02.2026", "С-17 Ω"};
     f.temperature = -5;
     int calls = 0;
     ProtocolLines lines = BuildProtocolLines(f, Stamp, FakeTables(true, calls));
     EXPECT_EQ(lines[1], "<HTML><HEAD><TITLE>Протокол первичной поверки НД3.07 от 09.12.2026 "
                         "14-35</TITLE>");
     EXPECT_TRUE(Has(lines, "<H1>ПРОТОКОЛ ПЕРВИЧНОЙ ПОВЕРКИ</H1>"));
-    EXPECT_TRUE(Has(lines, "<TD>Генератор <b> & \"Ливат\"\r\nвторая строка<BR>01.02.2026<BR>"
-                           "С-17<BR></TD>"));
+    // Typed texts as typed: no markup of their own, nothing lost to the code page.
+    EXPECT_TRUE(Has(lines, "<TD>Генератор &lt;b&gt; &amp; \"Ливат\"\r\nвторая строка<BR>"
+                           "01.02.2026<BR>С-17 &#937;<BR></TD>"));
     EXPECT_TRUE(Has(lines, "Условия поверки: T - -5&deg;C;"));
     EXPECT_TRUE(Has(lines, "качества электрической энергии \"Ливат\" НД3.07 зав.№65535&nbsp;"));
     EXPECT_TRUE(Has(lines, "соответствуют"));
@@ -94,12 +95,19 @@ TEST_F(Protocol, DocumentOfAPassingAndOfAFailingVerification) {
     EXPECT_EQ(calls, 2);
 }
 
-TEST_F(Protocol, CodePage1251WithCrLfAfterEveryLineReplacingTheOldFile) {
-    const fs::path path = fs::current_path() / "p.html";
-    std::ofstream(path) << std::string(1000, 'x');
-    SaveProtocolLines({"Протокол №1", "", "a\r\nb"}, path.string());
-    EXPECT_EQ(ReadBytes(path), "\xCF\xF0\xEE\xF2\xEE\xEA\xEE\xEB \xB9\x31\r\n\r\na\r\nb\r\n");
-    EXPECT_THROW(SaveProtocolLines({"x"}, fs::current_path().string()), EFCreateError);
+TEST_F(Protocol, CodePage1251WithCrLfAfterEveryLineNeverReplacingAFile) {
+    const fs::path dir = fs::current_path();
+    const std::string first = (dir / "p.html").string();
+    const std::string bytes = "\xCF\xF0\xEE\xF2\xEE\xEA\xEE\xEB \xB9\x31\r\n\r\na\r\nb\r\n";
+    EXPECT_EQ(SaveProtocolLines({"Протокол №1", "", "a\r\nb"}, first), first);
+    EXPECT_EQ(ReadBytes(first), bytes);
+    // Its name taken, as by an earlier protocol of the same minute: a numbered file beside it.
+    EXPECT_EQ(SaveProtocolLines({"2"}, first), (dir / "p (2).html").string());
+    EXPECT_EQ(SaveProtocolLines({"3"}, first), (dir / "p (3).html").string());
+    EXPECT_EQ(ReadBytes(first), bytes);
+    EXPECT_EQ(ReadBytes(dir / "p (2).html"), "2\r\n");
+    // A folder of the name is no protocol to write beside.
+    EXPECT_THROW(SaveProtocolLines({"x"}, dir.string()), EFCreateError);
 }
 
 TEST_F(Protocol, PlainFileNamedProtocolsPutsTheFileInTheCurrentDirectory) {
@@ -111,6 +119,16 @@ TEST_F(Protocol, PlainFileNamedProtocolsPutsTheFileInTheCurrentDirectory) {
     EXPECT_EQ(path, "Протокол первичной поверки НД3.07 от 02.01.2026 03-04.html");
     EXPECT_TRUE(fs::is_regular_file(path));
     EXPECT_TRUE(fs::is_regular_file("Protocols"));
+
+    // The same minute again, with typed texts that look like markup or lie outside the code page.
+    ProtocolFields typed;
+    typed.tools = {"A<B & </table>\r\nΩ", "", ""};
+    const std::string second =
+        WriteProtocolFile(typed, when, CurrentDirectoryText(), FakeTables(true, calls));
+    EXPECT_EQ(second, "Протокол первичной поверки НД3.07 от 02.01.2026 03-04 (2).html");
+    EXPECT_NE(ReadBytes(second).find("<TD>A&lt;B &amp; &lt;/table&gt;\r\n&#937;<BR><BR><BR></TD>"),
+              std::string::npos);
+    EXPECT_EQ(ReadBytes(path).find("&#937;"), std::string::npos);
 }
 
 TEST_F(Protocol, FormWritesItsFieldsAndTheLimitsInForceAndOpensTheFile) {
@@ -150,6 +168,8 @@ TEST_F(Protocol, FormWritesItsFieldsAndTheLimitsInForceAndOpensTheFile) {
     Signals[1].errHarmonic[2] = 0.16f; // set 0 %: absolute limit 0.15
     form.BuildProtocolReport();
     ASSERT_EQ(opened_.size(), 2u);
+    EXPECT_NE(opened_[1], opened_[0]); // the first stays, whatever the minute
+    EXPECT_TRUE(plat::Cp1251ToUtf8(ReadBytes(opened_[0])) == text);
     text = plat::Cp1251ToUtf8(ReadBytes(opened_[1]));
     EXPECT_NE(text.find("<TD><SPAN>0.16</SPAN></TD>"), std::string::npos);
     EXPECT_NE(text.find("\r\n<SPAN>не соответствуют</SPAN>\r\n"), std::string::npos);

@@ -131,21 +131,26 @@ TEST_F(SequenceTest, FailedInsulationIsToldThenJumpsToTheFinishPage) {
 }
 
 // The conversion error leaves before anything changes; the application's handler tells the
-// operator and the page stays for a correction.
+// operator and the page stays for a correction. A negative resistance is refused the same way,
+// not judged a failed insulation.
 TEST_F(SequenceTest, ResistanceThatIsNoNumberKeepsThePage) {
     for (int i = 0; i < 3; ++i)
         Next();
-    ImpedanceFrame->Edit->setText("");
-    try {
-        f().NextButtonClick();
-        ADD_FAILURE() << "no exception";
-    } catch (const plat::EConvertError& e) {
-        TWizardApplication::HandleException(nullptr, e);
+    for (const char* typed : {"", "-5"}) {
+        ClearBoxes();
+        ImpedanceFrame->Edit->setText(typed);
+        try {
+            f().NextButtonClick();
+            ADD_FAILURE() << "no exception for '" << typed << "'";
+        } catch (const plat::EConvertError& e) {
+            TWizardApplication::HandleException(nullptr, e);
+        }
+        EXPECT_EQ(Boxes(), Lines{"Поверка НД 3.07: Неверно введено числовое значение."});
+        EXPECT_EQ(f().FCurrent, 3);
+        EXPECT_EQ(Step(), "3");
+        EXPECT_EQ(f().FFailureCode, 0);
+        EXPECT_TRUE(ImpedanceFrame->isVisibleTo(f().FramePanel));
     }
-    EXPECT_EQ(Boxes(), Lines{"Поверка НД 3.07: Неверно введено числовое значение."});
-    EXPECT_EQ(f().FCurrent, 3);
-    EXPECT_EQ(Step(), "3");
-    EXPECT_TRUE(ImpedanceFrame->isVisibleTo(f().FramePanel));
     EXPECT_EQ(f().FRetries, 0);
     ImpedanceFrame->Edit->setText("3");
     EXPECT_EQ(Next(), "4");
